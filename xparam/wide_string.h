@@ -1,0 +1,188 @@
+// The XParam library's own counted string: one pointer (null while empty) to a
+// heap block holding the capacity and the length (32-bit each, in units) followed
+// by the units and a terminating zero unit.
+//
+// WideString (UTF-16 code units) holds names, text values and writer output;
+// ByteString (bytes) holds Binary values. Both share the growth rule:
+//  - a block holds at least 8 units;
+//  - appending a run that does not fit grows to max(new length, 8, 1.5 * length);
+//  - appending one unit to a full block grows to max(8, 1.5 * new length);
+//  - assigning reuses the block unless it is too small or larger than
+//    max(8, 1.5 * needed length).
+// Running out of memory throws std::bad_alloc; nothing else throws.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <type_traits>
+
+namespace xparam {
+
+namespace wide_string_detail {
+
+struct BlockHeader {
+    uint32_t capacity;  // units, excluding the terminator
+    uint32_t length;    // units, excluding the terminator
+};
+
+// Allocation of blocks; kept out of line so the hot append path stays small.
+// Returns a block with room for the header, `capacity` units and the
+// terminator; `old` (may be null) is reallocated with its contents preserved.
+void* Reallocate(void* old, std::size_t unitSize, uint64_t capacity);
+void Free(void* block) noexcept;
+
+// Capacity for an assignment of `needed` units into a block of `capacity`, or 0
+// when the current block serves.
+uint64_t CapacityForAssign(uint32_t capacity, uint64_t needed);
+uint64_t CapacityForAppendRun(uint32_t length, uint64_t newLength);
+uint64_t CapacityForAppendUnit(uint64_t newLength);
+
+}  // namespace wide_string_detail
+
+template <typename Unit>
+class BasicWideString {
+    static_assert(std::is_trivially_copyable_v<Unit> && sizeof(Unit) <= 2);
+
+  public:
+    BasicWideString() noexcept = default;
+    BasicWideString(const Unit* text, std::size_t length) { Assign(text, length); }
+    BasicWideString(const BasicWideString& other) { Assign(other.Data(), other.Length()); }
+    BasicWideString(BasicWideString&& other) noexcept : block_(other.block_) {
+        other.block_ = nullptr;
+    }
+    BasicWideString& operator=(const BasicWideString& other) {
+        if (this != &other) Assign(other.Data(), other.Length());
+        return *this;
+    }
+    BasicWideString& operator=(BasicWideString&& other) noexcept {
+        Swap(other);
+        other.Clear();
+        return *this;
+    }
+    ~BasicWideString() { wide_string_detail::Free(block_); }
+
+    bool Empty() const noexcept { return block_ == nullptr || Header()->length == 0; }
+    uint32_t Length() const noexcept { return block_ ? Header()->length : 0; }
+    uint32_t Capacity() const noexcept { return block_ ? Header()->capacity : 0; }
+    // Always a valid zero-terminated buffer; a shared empty one while empty.
+    const Unit* Data() const noexcept { return block_ ? Units() : EmptyUnits(); }
+    // Writable units; null while empty.
+    Unit* MutableData() noexcept { return block_ ? Units() : nullptr; }
+    std::basic_string_view<Unit> View() const noexcept { return {Data(), Length()}; }
+
+    // Copies `length` units from `text` (which may lie inside this string).
+    void Assign(const Unit* text, std::size_t length) {
+        if (length == 0 || text == nullptr) {
+            Clear();
+            return;
+        }
+        uint64_t cap = wide_string_detail::CapacityForAssign(Capacity(), length);
+        if (cap != 0) {
+            if (block_ && text >= Units() && text <= Units() + Length()) {
+                BasicWideString copy(text, length);  // source aliases this block
+                Swap(copy);
+                return;
+            }
+            Reserve(cap, false);
+        }
+        __builtin_memmove(Units(), text, length * sizeof(Unit));
+        SetLength(static_cast<uint32_t>(length));
+    }
+
+    void Append(Unit unit) {
+        if (block_ && Header()->length < Header()->capacity) {
+            BlockHeader* h = Header();
+            Units()[h->length] = unit;
+            Units()[++h->length] = Unit(0);
+            return;
+        }
+        AppendUnitSlow(unit);
+    }
+
+    void Append(const Unit* text, std::size_t length) {
+        if (length == 0 || text == nullptr) return;
+        uint64_t newLength = uint64_t(Length()) + length;
+        if (newLength > Capacity()) {
+            if (block_ && text >= Units() && text <= Units() + Length()) {
+                std::size_t offset = static_cast<std::size_t>(text - Units());
+                Reserve(wide_string_detail::CapacityForAppendRun(Length(), newLength), true);
+                text = Units() + offset;
+            } else {
+                Reserve(wide_string_detail::CapacityForAppendRun(Length(), newLength), true);
+            }
+        }
+        __builtin_memmove(Units() + Length(), text, length * sizeof(Unit));
+        SetLength(static_cast<uint32_t>(newLength));
+    }
+
+    // New units are zeros; a size of 0 frees the block.
+    void Resize(std::size_t length) {
+        if (length == 0) {
+            Clear();
+            return;
+        }
+        uint32_t old = Length();
+        if (length > Capacity())
+            Reserve(wide_string_detail::CapacityForAppendRun(old, length), true);
+        if (length > old) __builtin_memset(Units() + old, 0, (length - old) * sizeof(Unit));
+        SetLength(static_cast<uint32_t>(length));
+    }
+
+    void Clear() noexcept {
+        wide_string_detail::Free(block_);
+        block_ = nullptr;
+    }
+
+    void Swap(BasicWideString& other) noexcept {
+        void* t = block_;
+        block_ = other.block_;
+        other.block_ = t;
+    }
+
+    friend bool operator==(const BasicWideString& a, const BasicWideString& b) noexcept {
+        return a.View() == b.View();
+    }
+    bool Equals(const Unit* text, std::size_t length) const noexcept {
+        return View() == std::basic_string_view<Unit>(text ? text : EmptyUnits(), length);
+    }
+
+  private:
+    using BlockHeader = wide_string_detail::BlockHeader;
+
+    BlockHeader* Header() const noexcept { return static_cast<BlockHeader*>(block_); }
+    Unit* Units() const noexcept {
+        return reinterpret_cast<Unit*>(static_cast<char*>(block_) + sizeof(BlockHeader));
+    }
+    static const Unit* EmptyUnits() noexcept {
+        static constexpr Unit kEmpty[1] = {Unit(0)};
+        return kEmpty;
+    }
+    void SetLength(uint32_t length) noexcept {
+        Header()->length = length;
+        Units()[length] = Unit(0);
+    }
+    void Reserve(uint64_t capacity, bool keep) {
+        bool fresh = block_ == nullptr;
+        if (!keep && block_) {
+            Clear();
+            fresh = true;
+        }
+        block_ = wide_string_detail::Reallocate(block_, sizeof(Unit), capacity);
+        Header()->capacity = static_cast<uint32_t>(capacity);
+        if (fresh) SetLength(0);
+    }
+    void AppendUnitSlow(Unit unit) {
+        uint64_t newLength = uint64_t(Length()) + 1;
+        Reserve(wide_string_detail::CapacityForAppendUnit(newLength), true);
+        Units()[newLength - 1] = unit;
+        SetLength(static_cast<uint32_t>(newLength));
+    }
+
+    void* block_ = nullptr;
+};
+
+using WideString = BasicWideString<char16_t>;
+using ByteString = BasicWideString<unsigned char>;
+
+}  // namespace xparam
