@@ -10,6 +10,7 @@
 #include "platform/posix/code_page.h"
 #include "xparam/counted_text.h"
 #include "xparam/encoding_table.h"
+#include "xparam/wide_string.h"
 
 namespace xparam {
 
@@ -65,37 +66,6 @@ int32_t BytesFromWide(const char16_t* text, size_t size, uint32_t codePage, char
 // `codePage` to a wide string. Null text or length 0 gives the empty string
 // and true. A failed conversion (unsupported code page, more than INT32_MAX
 // bytes) leaves `out` empty and returns false. Malformed bytes become U+FFFD.
-// WideStringT is any string of char16_t with resize(n) and data() (the
-// library wide string, std::u16string).
-template <class WideStringT>
-bool ToWide(const char* text, int32_t length, uint32_t codePage, WideStringT& out) {
-    const size_t size = CountedLength(text, length);
-    if (size == 0) {
-        out.resize(0);
-        return true;
-    }
-    // One pass in the common case: no supported code page makes more UTF-16
-    // units than it has bytes, so the byte count is a sufficient capacity.
-    if (size <= static_cast<size_t>(INT32_MAX)) {
-        out.resize(size);
-        const int32_t n =
-            WideFromBytes(text, size, codePage, out.data(), static_cast<int32_t>(size));
-        if (n > 0) {
-            out.resize(static_cast<size_t>(n));
-            return true;
-        }
-    }
-    const int32_t needed = WideFromBytes(text, size, codePage, nullptr, 0);
-    if (needed <= 0) {
-        out.resize(0);
-        return false;
-    }
-    out.resize(static_cast<size_t>(needed));
-    if (WideFromBytes(text, size, codePage, out.data(), needed) != needed) {
-        out.resize(0);
-        return false;
-    }
-    return true;
-}
+bool ToWide(const char* text, int32_t length, uint32_t codePage, WideString& out);
 
 }  // namespace xparam
