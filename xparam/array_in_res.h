@@ -20,14 +20,12 @@ class ArrayInRes : public ref_counter_base<XInRes, ArrayInRes<T>> {
 
     const T* Data() const noexcept { return array_; }
 
-    // Allocates a value-initialised array of `count` units plus a terminating
-    // zero, puts its holder in `slot` (see PutInSlot) and returns the array for
-    // the producer to fill.
-    static T* Fill(XInResSlot& slot, std::size_t count) {
-        std::unique_ptr<T[]> array(new T[count + 1]());
+    // Hands `array` to a new holder in `slot` (see PutInSlot) and returns it.
+    static const T* Put(XInResSlot& slot, std::unique_ptr<T[]> array) {
         auto* holder = new ArrayInRes(array.get());
+        array.release();
         PutInSlot(slot, holder);
-        return array.release();
+        return holder->array_;
     }
 
   private:

@@ -19,6 +19,9 @@ class ref_counter_base : public Interface {
         }
     }
 
+    // The current count, for diagnostics and tests only.
+    int32_t RefCount() const noexcept { return count_.load(std::memory_order_relaxed); }
+
   protected:
     ref_counter_base() = default;
     ref_counter_base(const ref_counter_base&) = delete;
@@ -35,7 +38,6 @@ class ref_counter_base : public Interface {
     bool ReleaseRefs(int32_t n) noexcept {
         return count_.fetch_sub(n, std::memory_order_acq_rel) == n;
     }
-    int32_t RefCount() const noexcept { return count_.load(std::memory_order_relaxed); }
 
   private:
     std::atomic<int32_t> count_{1};

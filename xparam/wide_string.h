@@ -47,12 +47,19 @@ class BasicWideString {
   public:
     BasicWideString() noexcept = default;
     BasicWideString(const Unit* text, std::size_t length) { Assign(text, length); }
-    BasicWideString(const BasicWideString& other) { Assign(other.Data(), other.Length()); }
+    BasicWideString(const BasicWideString& other) {
+        if (other.block_) Assign(other.Units(), other.Length());
+    }
     BasicWideString(BasicWideString&& other) noexcept : block_(other.block_) {
         other.block_ = nullptr;
     }
     BasicWideString& operator=(const BasicWideString& other) {
-        if (this != &other) Assign(other.Data(), other.Length());
+        if (this == &other) return *this;
+        if (other.block_) {
+            Assign(other.Units(), other.Length());
+        } else {
+            Clear();
+        }
         return *this;
     }
     BasicWideString& operator=(BasicWideString&& other) noexcept {
@@ -77,17 +84,21 @@ class BasicWideString {
             Clear();
             return;
         }
-        uint64_t cap = wide_string_detail::CapacityForAssign(Capacity(), length);
-        if (cap != 0) {
-            if (block_ && text >= Units() && text <= Units() + Length()) {
-                BasicWideString copy(text, length);  // source aliases this block
-                Swap(copy);
-                return;
-            }
-            Reserve(cap, false);
+        uint64_t capacity = wide_string_detail::CapacityForAssign(Capacity(), length);
+        if (capacity == 0 && block_) {
+            __builtin_memmove(Units(), text, length * sizeof(Unit));
+            SetLength(static_cast<uint32_t>(length));
+            return;
         }
-        __builtin_memmove(Units(), text, length * sizeof(Unit));
-        SetLength(static_cast<uint32_t>(length));
+        // A new block first: the source may lie in the old one.
+        void* fresh = wide_string_detail::Reallocate(nullptr, sizeof(Unit), capacity);
+        static_cast<BlockHeader*>(fresh)->capacity = static_cast<uint32_t>(capacity);
+        static_cast<BlockHeader*>(fresh)->length = static_cast<uint32_t>(length);
+        Unit* units = UnitsOf(fresh);
+        __builtin_memcpy(units, text, length * sizeof(Unit));
+        units[length] = Unit(0);
+        wide_string_detail::Free(block_);
+        block_ = fresh;
     }
 
     void Append(Unit unit) {
@@ -106,10 +117,10 @@ class BasicWideString {
         if (newLength > Capacity()) {
             if (block_ && text >= Units() && text <= Units() + Length()) {
                 std::size_t offset = static_cast<std::size_t>(text - Units());
-                Reserve(wide_string_detail::CapacityForAppendRun(Length(), newLength), true);
+                Reserve(wide_string_detail::CapacityForAppendRun(Length(), newLength));
                 text = Units() + offset;
             } else {
-                Reserve(wide_string_detail::CapacityForAppendRun(Length(), newLength), true);
+                Reserve(wide_string_detail::CapacityForAppendRun(Length(), newLength));
             }
         }
         __builtin_memmove(Units() + Length(), text, length * sizeof(Unit));
@@ -123,8 +134,7 @@ class BasicWideString {
             return;
         }
         uint32_t old = Length();
-        if (length > Capacity())
-            Reserve(wide_string_detail::CapacityForAppendRun(old, length), true);
+        if (length > Capacity()) Reserve(wide_string_detail::CapacityForAppendRun(old, length));
         if (length > old) __builtin_memset(Units() + old, 0, (length - old) * sizeof(Unit));
         SetLength(static_cast<uint32_t>(length));
     }
@@ -151,9 +161,10 @@ class BasicWideString {
     using BlockHeader = wide_string_detail::BlockHeader;
 
     BlockHeader* Header() const noexcept { return static_cast<BlockHeader*>(block_); }
-    Unit* Units() const noexcept {
-        return reinterpret_cast<Unit*>(static_cast<char*>(block_) + sizeof(BlockHeader));
+    static Unit* UnitsOf(void* block) noexcept {
+        return reinterpret_cast<Unit*>(static_cast<char*>(block) + sizeof(BlockHeader));
     }
+    Unit* Units() const noexcept { return UnitsOf(block_); }
     static const Unit* EmptyUnits() noexcept {
         static constexpr Unit kEmpty[1] = {Unit(0)};
         return kEmpty;
@@ -162,19 +173,16 @@ class BasicWideString {
         Header()->length = length;
         Units()[length] = Unit(0);
     }
-    void Reserve(uint64_t capacity, bool keep) {
+    // Grows (or first allocates) the block, keeping the contents.
+    void Reserve(uint64_t capacity) {
         bool fresh = block_ == nullptr;
-        if (!keep && block_) {
-            Clear();
-            fresh = true;
-        }
         block_ = wide_string_detail::Reallocate(block_, sizeof(Unit), capacity);
         Header()->capacity = static_cast<uint32_t>(capacity);
         if (fresh) SetLength(0);
     }
     void AppendUnitSlow(Unit unit) {
         uint64_t newLength = uint64_t(Length()) + 1;
-        Reserve(wide_string_detail::CapacityForAppendUnit(newLength), true);
+        Reserve(wide_string_detail::CapacityForAppendUnit(newLength));
         Units()[newLength - 1] = unit;
         SetLength(static_cast<uint32_t>(newLength));
     }
