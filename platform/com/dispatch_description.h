@@ -15,6 +15,9 @@ inline constexpr uint16_t kParamIn = 0x1;
 inline constexpr uint16_t kParamOut = 0x2;
 inline constexpr uint16_t kParamRetval = 0x8;
 
+// The most parameters a method may declare (corvo_idlgen enforces it).
+inline constexpr uint32_t kMaxDispatchParams = 16;
+
 // The base type of a parameter. Interface parameters name their interface.
 enum class ParamType : uint8_t {
     Bstr,       // BSTR

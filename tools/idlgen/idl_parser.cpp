@@ -462,6 +462,7 @@ class Parser {
     }
 
     void CheckParams(const Method& mt) {
+        if (mt.params.size() > 16) Fail(mt.line, "more than 16 parameters");
         std::set<std::string> seen;
         for (size_t i = 0; i < mt.params.size(); ++i) {
             const Param& p = mt.params[i];
