@@ -1,5 +1,6 @@
 #include "xparam/file_loader.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/posix/file_stream.h"
@@ -14,7 +15,9 @@ bool ReadStream(corvo::platform::FileStream file, std::unique_ptr<uint8_t[]>& bl
     std::FILE* f = file.get();
     if (std::fseek(f, 0, SEEK_END) != 0) return false;
     const long end = std::ftell(f);
-    if (end < 0 || std::fseek(f, 0, SEEK_SET) != 0) return false;
+    // Positions are 32-bit signed; this also refuses the bogus sizes that
+    // some file systems report for directories.
+    if (end < 0 || end > INT32_MAX || std::fseek(f, 0, SEEK_SET) != 0) return false;
     const auto total = static_cast<size_t>(end);
     // At least one byte, so that an empty file still gives a block.
     auto data = std::make_unique_for_overwrite<uint8_t[]>(total == 0 ? 1 : total);
