@@ -1,0 +1,26 @@
+# cmake -DOUTPUT=<file.cpp> -DINPUTS=<a.rgs|b.rgs|...> -P embed_scripts.cmake
+# Writes a C++ source that holds each registry script as a raw string literal
+# named after the script's file stem: corvo::module::script_text::<stem>.
+string(REPLACE "|" ";" _inputs "${INPUTS}")
+set(_out "// Generated from module/scripts/*.rgs by embed_scripts.cmake; do not edit.\n")
+string(APPEND _out "namespace corvo::module::script_text {\n")
+foreach(_file IN LISTS _inputs)
+  get_filename_component(_stem "${_file}" NAME_WE)
+  if(NOT _stem MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+    message(FATAL_ERROR "registry script name is not an identifier: ${_file}")
+  endif()
+  file(READ "${_file}" _text)
+  if(_text MATCHES "\\)rgs\"")
+    message(FATAL_ERROR "registry script contains the literal delimiter )rgs\": ${_file}")
+  endif()
+  string(APPEND _out "extern const char ${_stem}[];\nconst char ${_stem}[] = R\"rgs(${_text})rgs\";\n")
+endforeach()
+string(APPEND _out "}  // namespace corvo::module::script_text\n")
+# Rewrite only on change, so dependants are not rebuilt needlessly.
+if(EXISTS "${OUTPUT}")
+  file(READ "${OUTPUT}" _old)
+  if(_old STREQUAL _out)
+    return()
+  endif()
+endif()
+file(WRITE "${OUTPUT}" "${_out}")
