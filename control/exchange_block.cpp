@@ -1,0 +1,221 @@
+#include "control/exchange_block.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "control/payload_scrambler.h"
+#include "platform/posix/code_page.h"
+
+namespace corvo::control {
+namespace {
+
+uint32_t LoadLe32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void StoreLe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+BlockStatus StatusFromErrno() {
+    switch (errno) {
+        case ENOENT:
+            return BlockStatus::kNotFound;
+        case EINVAL:
+        case ENAMETOOLONG:
+            return BlockStatus::kInvalidName;
+        case ENOMEM:
+            return BlockStatus::kOutOfMemory;
+        default:
+            return BlockStatus::kSystemError;
+    }
+}
+
+void Report(BlockStatus* out, BlockStatus status) {
+    if (out != nullptr) *out = status;
+}
+
+// The header's promise checked against an object of `objectSize` bytes.
+bool HeaderFits(const BlockHeader& h, uint64_t objectSize) {
+    return uint64_t(h.headerSize) + h.capacity <= objectSize && h.capacity % 8 == 0 &&
+           h.documentLength <= h.capacity;
+}
+
+// The one decoding path for images and live blocks. `readAt(offset, span)`
+// fills the span from the source or returns false.
+template <class ReadAt>
+BlockStatus DecodeBlock(uint64_t objectSize, ReadAt readAt, std::u16string_view userId,
+                        std::u16string* text) {
+    if (objectSize < kBlockHeaderSize) return BlockStatus::kTooSmall;
+    std::array<uint8_t, kBlockHeaderSize> headerBytes;
+    if (!readAt(0, std::span<uint8_t>(headerBytes))) return BlockStatus::kSystemError;
+    const BlockHeader header = LoadBlockHeader(headerBytes);
+    if (!HeaderFits(header, objectSize)) return BlockStatus::kBadHeader;
+
+    std::vector<uint8_t> payload;
+    try {
+        payload.resize(header.capacity);
+    } catch (const std::bad_alloc&) {
+        return BlockStatus::kOutOfMemory;
+    }
+    if (!readAt(header.headerSize, std::span<uint8_t>(payload))) return BlockStatus::kSystemError;
+    if (!UnscramblePayload(payload.data(), payload.size(), userId)) return BlockStatus::kBadHeader;
+
+    const auto* bytes = reinterpret_cast<const char*>(payload.data());
+    const size_t length = strnlen(bytes, header.documentLength);
+    std::u16string decoded;
+    if (length > 0) {
+        const int needed =
+            platform::MultiByteToWideChar(platform::kCodePageGbk, bytes, int(length), nullptr, 0);
+        if (needed <= 0) return BlockStatus::kConversionFailed;
+        decoded.resize(size_t(needed));
+        if (platform::MultiByteToWideChar(platform::kCodePageGbk, bytes, int(length),
+                                          decoded.data(), needed) != needed)
+            return BlockStatus::kConversionFailed;
+    }
+    *text = std::move(decoded);
+    return BlockStatus::kOk;
+}
+
+}  // namespace
+
+BlockHeader LoadBlockHeader(std::span<const uint8_t, kBlockHeaderSize> bytes) {
+    return BlockHeader{LoadLe32(&bytes[0]), LoadLe32(&bytes[4]), LoadLe32(&bytes[8]),
+                       LoadLe32(&bytes[12])};
+}
+
+void StoreBlockHeader(const BlockHeader& header, std::span<uint8_t, kBlockHeaderSize> bytes) {
+    StoreLe32(&bytes[0], header.headerSize);
+    StoreLe32(&bytes[4], header.capacity);
+    StoreLe32(&bytes[8], header.documentLength);
+    StoreLe32(&bytes[12], header.reserved);
+}
+
+const char* BlockStatusText(BlockStatus status) {
+    switch (status) {
+        case BlockStatus::kOk:
+            return "success";
+        case BlockStatus::kInvalidName:
+            return "the block name cannot name a shared-memory object";
+        case BlockStatus::kNotFound:
+            return "no block of that name";
+        case BlockStatus::kSystemError:
+            return "the system refused the block operation";
+        case BlockStatus::kTooSmall:
+            return "the block is too small";
+        case BlockStatus::kBadHeader:
+            return "the block header does not fit the block";
+        case BlockStatus::kDocumentTooLong:
+            return "the document takes more than 8192 bytes in code page 936";
+        case BlockStatus::kConversionFailed:
+            return "the text could not be converted to or from code page 936";
+        case BlockStatus::kOutOfMemory:
+            return "out of memory";
+    }
+    return "unknown block status";
+}
+
+std::optional<ExchangeBlock> ExchangeBlock::Create(std::u16string_view name, BlockStatus* status) {
+    auto memory = platform::SharedMemory::Create(name, kBlockSize);
+    if (!memory) {
+        Report(status, StatusFromErrno());
+        return std::nullopt;
+    }
+    auto view = memory->Map(kBlockSize);
+    if (!view) {
+        Report(status, errno == EINVAL ? BlockStatus::kTooSmall : StatusFromErrno());
+        return std::nullopt;
+    }
+    Report(status, BlockStatus::kOk);
+    return ExchangeBlock(std::u16string(name), std::move(*memory), std::move(*view));
+}
+
+std::optional<ExchangeBlock> ExchangeBlock::Open(std::u16string_view name,
+                                                 platform::SharedMemory::Access access,
+                                                 BlockStatus* status) {
+    auto memory = platform::SharedMemory::Open(name, access);
+    if (!memory) {
+        Report(status, StatusFromErrno());
+        return std::nullopt;
+    }
+    Report(status, BlockStatus::kOk);
+    return ExchangeBlock(std::u16string(name), std::move(*memory), platform::MappedView());
+}
+
+BlockStatus EncodeBlockImage(std::span<uint8_t, kBlockSize> image, std::u16string_view text,
+                             std::u16string_view userId) {
+    uint32_t length = 0;
+    if (!text.empty()) {
+        if (text.size() > size_t(INT32_MAX)) return BlockStatus::kDocumentTooLong;
+        const int needed = platform::WideCharToMultiByte(platform::kCodePageGbk, text.data(),
+                                                         int(text.size()), nullptr, 0);
+        if (needed <= 0) return BlockStatus::kConversionFailed;
+        if (uint64_t(needed) + kBlockHeaderSize > kBlockSize) return BlockStatus::kDocumentTooLong;
+        auto* out = reinterpret_cast<char*>(image.data() + kBlockHeaderSize);
+        if (platform::WideCharToMultiByte(platform::kCodePageGbk, text.data(), int(text.size()),
+                                          out, needed) != needed)
+            return BlockStatus::kConversionFailed;
+        length = uint32_t(needed);
+    }
+    StoreBlockHeader({kBlockHeaderSize, kBlockCapacity, length, 0},
+                     image.first<kBlockHeaderSize>());
+    if (!ScramblePayload(image.data() + kBlockHeaderSize, kBlockCapacity, userId))
+        return BlockStatus::kBadHeader;
+    return BlockStatus::kOk;
+}
+
+BlockStatus DecodeBlockImage(std::span<const uint8_t> image, std::u16string_view userId,
+                             std::u16string* text) {
+    auto readAt = [image](uint64_t offset, std::span<uint8_t> out) {
+        if (offset > image.size() || out.size() > image.size() - offset) return false;
+        if (!out.empty()) std::memcpy(out.data(), image.data() + offset, out.size());
+        return true;
+    };
+    return DecodeBlock(image.size(), readAt, userId, text);
+}
+
+BlockStatus WriteBlockDocument(const ExchangeBlock& block, std::u16string_view text,
+                               std::u16string_view userId) {
+    std::array<uint8_t, kBlockSize> image;
+    const platform::SharedMemory& memory = block.memory();
+    const auto size = memory.Size();
+    if (!size) return BlockStatus::kSystemError;
+    if (*size < kBlockSize) return BlockStatus::kTooSmall;
+    if (!memory.ReadAt(0, image)) return BlockStatus::kSystemError;
+    const BlockStatus status = EncodeBlockImage(image, text, userId);
+    if (status != BlockStatus::kOk) return status;
+    if (!memory.WriteAt(0, image)) return BlockStatus::kSystemError;
+    return BlockStatus::kOk;
+}
+
+BlockStatus ReadBlockDocument(const platform::SharedMemory& memory, std::u16string_view userId,
+                              std::u16string* text) {
+    const auto size = memory.Size();
+    if (!size) return BlockStatus::kSystemError;
+    auto readAt = [&memory](uint64_t offset, std::span<uint8_t> out) {
+        return memory.ReadAt(offset, out);
+    };
+    return DecodeBlock(*size, readAt, userId, text);
+}
+
+BlockStatus ReadBlockDocument(const ExchangeBlock& block, std::u16string_view userId,
+                              std::u16string* text) {
+    return ReadBlockDocument(block.memory(), userId, text);
+}
+
+BlockStatus ReadBlockDocument(std::u16string_view blockName, std::u16string_view userId,
+                              std::u16string* text) {
+    BlockStatus status;
+    const auto block =
+        ExchangeBlock::Open(blockName, platform::SharedMemory::Access::kReadOnly, &status);
+    if (!block) return status;
+    return ReadBlockDocument(*block, userId, text);
+}
+
+}  // namespace corvo::control

@@ -1,0 +1,231 @@
+#include "control/exchange_block.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <vector>
+
+#include "control/exchange_name.h"
+#include "control/payload_scrambler.h"
+#include "platform/posix/shared_memory_name.h"
+
+namespace corvo::control {
+namespace {
+
+using Image = std::array<uint8_t, kBlockSize>;
+using platform::SharedMemory;
+
+const std::u16string kUser = u"cnalichnuser01";
+
+// A block image built by hand from a header, the payload's plain bytes and a
+// key, independently of EncodeBlockImage.
+std::vector<uint8_t> ForeignImage(const BlockHeader& h, std::string plain, size_t imageSize,
+                                  std::u16string_view userId) {
+    std::vector<uint8_t> image(imageSize, 0);
+    StoreBlockHeader(h, std::span<uint8_t, kBlockHeaderSize>(image.data(), kBlockHeaderSize));
+    plain.resize(h.capacity, '\0');
+    std::vector<uint8_t> payload(plain.begin(), plain.end());
+    EXPECT_TRUE(ScramblePayload(payload.data(), payload.size(), userId));
+    std::memcpy(image.data() + h.headerSize, payload.data(), payload.size());
+    return image;
+}
+
+TEST(ExchangeBlockImage, RoundTripsWithTheSameUserIdOnly) {
+    const std::u16string text = u"<SSO_XML_NAME>\r\n\t<result>1</result>\r\n</SSO_XML_NAME>\r\n";
+    Image image{};
+    ASSERT_EQ(EncodeBlockImage(image, text, kUser), BlockStatus::kOk);
+    const BlockHeader h = LoadBlockHeader(std::span<const uint8_t, 16>(image.data(), 16));
+    EXPECT_EQ(h.headerSize, 16u);
+    EXPECT_EQ(h.capacity, 8192u);
+    EXPECT_EQ(h.documentLength, text.size());
+    EXPECT_EQ(h.reserved, 0u);
+    // The zeros after the text are scrambled too.
+    EXPECT_NE(std::vector<uint8_t>(image.end() - 64, image.end()), std::vector<uint8_t>(64, 0));
+
+    std::u16string back;
+    ASSERT_EQ(DecodeBlockImage(image, kUser, &back), BlockStatus::kOk);
+    EXPECT_EQ(back, text);
+
+    std::u16string other = u"untouched";
+    const BlockStatus status = DecodeBlockImage(image, u"cnalichnuser02", &other);
+    EXPECT_TRUE(status != BlockStatus::kOk || other != text);
+}
+
+TEST(ExchangeBlockImage, TextTravelsInCodePage936) {
+    const std::u16string text = u"<a>\u4e2d\u6587</a>";
+    Image image{};
+    ASSERT_EQ(EncodeBlockImage(image, text, kUser), BlockStatus::kOk);
+    std::vector<uint8_t> payload(image.begin() + 16, image.end());
+    ASSERT_TRUE(UnscramblePayload(payload.data(), payload.size(), kUser));
+    const std::string expected = "<a>\xD6\xD0\xCE\xC4</a>";
+    EXPECT_EQ(std::string(payload.begin(), payload.begin() + expected.size()), expected);
+    EXPECT_EQ(LoadBlockHeader(std::span<const uint8_t, 16>(image.data(), 16)).documentLength,
+              expected.size());
+}
+
+TEST(ExchangeBlockImage, TheTextMayFillThePayloadRegionExactly) {
+    struct Case {
+        std::u16string text;
+        BlockStatus status;
+    };
+    const std::u16string wide(4096, u'\u4e2d');  // two bytes each in code page 936
+    const Case cases[] = {
+        {std::u16string(8192, u'x'), BlockStatus::kOk},
+        {std::u16string(8193, u'x'), BlockStatus::kDocumentTooLong},
+        {wide, BlockStatus::kOk},
+        {wide + u"x", BlockStatus::kDocumentTooLong},
+        {u"", BlockStatus::kOk},
+    };
+    for (const Case& c : cases) {
+        Image image{};
+        ASSERT_EQ(EncodeBlockImage(image, c.text, kUser), c.status) << c.text.size();
+        if (c.status != BlockStatus::kOk) continue;
+        std::u16string back = u"?";
+        ASSERT_EQ(DecodeBlockImage(image, kUser, &back), BlockStatus::kOk);
+        EXPECT_EQ(back, c.text);
+    }
+}
+
+TEST(ExchangeBlockImage, HeadersAreCheckedAgainstTheImage) {
+    struct Case {
+        BlockHeader header;
+        size_t imageSize;
+        BlockStatus status;
+        std::u16string text;  // expected on success
+    };
+    const std::string plain = "hello\0ignored";
+    const Case cases[] = {
+        {{16, 8192, 5, 0}, 8208, BlockStatus::kOk, u"hello"},
+        {{32, 64, 5, 7}, 8208, BlockStatus::kOk, u"hello"},     // foreign values honoured
+        {{16, 8192, 13, 0}, 8208, BlockStatus::kOk, u"hello"},  // cut at the first zero
+        {{16, 8192, 3, 0}, 8208, BlockStatus::kOk, u"hel"},
+        {{16, 8192, 0, 0}, 8208, BlockStatus::kOk, u""},
+        {{16, 0, 0, 0}, 16, BlockStatus::kOk, u""},
+        {{16, 8190, 5, 0}, 8208, BlockStatus::kBadHeader, u""},  // not a multiple of 8
+        {{16, 8192, 8193, 0}, 8208, BlockStatus::kBadHeader, u""},
+        {{16, 8200, 5, 0}, 8208, BlockStatus::kBadHeader, u""},  // beyond the block
+        {{24, 8192, 5, 0}, 8208, BlockStatus::kBadHeader, u""},
+        {{0xFFFFFFF8u, 16, 5, 0}, 8208, BlockStatus::kBadHeader, u""},
+        {{16, 0xFFFFFFF8u, 5, 0}, 8208, BlockStatus::kBadHeader, u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.header.headerSize << "/" << c.header.capacity << "/"
+                                        << c.header.documentLength);
+        std::vector<uint8_t> image(c.imageSize, 0);
+        if (c.status == BlockStatus::kOk) {
+            image = ForeignImage(c.header, plain, c.imageSize, kUser);
+        } else {
+            StoreBlockHeader(c.header, std::span<uint8_t, 16>(image.data(), 16));
+        }
+        std::u16string text = u"untouched";
+        ASSERT_EQ(DecodeBlockImage(image, kUser, &text), c.status);
+        EXPECT_EQ(text, c.status == BlockStatus::kOk ? c.text : u"untouched");
+    }
+    std::u16string text;
+    EXPECT_EQ(DecodeBlockImage(std::vector<uint8_t>(15, 0), kUser, &text), BlockStatus::kTooSmall);
+}
+
+// A block that exists only for one test, with a fresh name.
+class ExchangeBlockShm : public testing::Test {
+  protected:
+    std::u16string name_ = MakeExchangeName();
+    std::string path_ = "/dev/shm" + *platform::SharedMemoryObjectName(name_);
+};
+
+TEST_F(ExchangeBlockShm, WriteThenReadByNameAndNothingIsLeftBehind) {
+    const std::u16string text =
+        u"<SSO_XML_NAME>\r\n\t<fulluserid>x</fulluserid>\r\n</SSO_XML_NAME>";
+    {
+        BlockStatus status;
+        auto block = ExchangeBlock::Create(name_, &status);
+        ASSERT_TRUE(block) << BlockStatusText(status);
+        EXPECT_TRUE(std::filesystem::exists(path_));
+        EXPECT_EQ(block->memory().Size(), kBlockSize);
+        ASSERT_EQ(WriteBlockDocument(*block, text, kUser), BlockStatus::kOk);
+
+        std::u16string back;
+        ASSERT_EQ(ReadBlockDocument(name_, kUser, &back), BlockStatus::kOk);
+        EXPECT_EQ(back, text);
+
+        // The peer answers in the same block through its own handle.
+        auto peer = ExchangeBlock::Open(name_, SharedMemory::Access::kReadWrite);
+        ASSERT_TRUE(peer);
+        ASSERT_EQ(WriteBlockDocument(*peer, u"answer", kUser), BlockStatus::kOk);
+        ASSERT_EQ(ReadBlockDocument(*block, kUser, &back), BlockStatus::kOk);
+        EXPECT_EQ(back, u"answer");
+    }
+    EXPECT_FALSE(std::filesystem::exists(path_));
+    std::u16string text2;
+    EXPECT_EQ(ReadBlockDocument(name_, kUser, &text2), BlockStatus::kNotFound);
+}
+
+TEST_F(ExchangeBlockShm, AnExistingBlockIsUsedUnchanged) {
+    auto first = SharedMemory::Create(name_, 2 * kBlockSize);
+    ASSERT_TRUE(first);
+    auto block = ExchangeBlock::Create(name_);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(block->memory().Size(), 2 * kBlockSize);
+}
+
+TEST_F(ExchangeBlockShm, AnExistingBlockTooSmallFailsCreation) {
+    auto first = SharedMemory::Create(name_, 100);
+    ASSERT_TRUE(first);
+    BlockStatus status;
+    EXPECT_FALSE(ExchangeBlock::Create(name_, &status));
+    EXPECT_EQ(status, BlockStatus::kTooSmall);
+}
+
+TEST_F(ExchangeBlockShm, APeerShrinkingTheBlockFailsTheReadCleanly) {
+    auto block = ExchangeBlock::Create(name_);
+    ASSERT_TRUE(block);
+    ASSERT_EQ(WriteBlockDocument(*block, u"document", kUser), BlockStatus::kOk);
+    auto reader = SharedMemory::Open(name_, SharedMemory::Access::kReadOnly);
+    ASSERT_TRUE(reader);
+
+    struct Step {
+        off_t size;
+        BlockStatus status;
+    };
+    for (const Step& s : {Step{4096, BlockStatus::kBadHeader}, Step{8, BlockStatus::kTooSmall},
+                          Step{0, BlockStatus::kTooSmall}}) {
+        ASSERT_EQ(ftruncate(block->memory().fd(), s.size), 0);
+        std::u16string text = u"untouched";
+        EXPECT_EQ(ReadBlockDocument(*reader, kUser, &text), s.status) << s.size;
+        EXPECT_EQ(text, u"untouched");
+        EXPECT_EQ(WriteBlockDocument(*block, u"x", kUser), BlockStatus::kTooSmall);
+    }
+    // Reading through the descriptor past the end reports an error, no signal.
+    std::array<uint8_t, 16> bytes;
+    EXPECT_FALSE(reader->ReadAt(0, bytes));
+    EXPECT_FALSE(reader->Map(16));
+    EXPECT_FALSE(block->memory().WriteAt(0, bytes));  // writing never regrows it
+}
+
+TEST(ExchangeBlockNames, BadNamesFailCleanly) {
+    BlockStatus status;
+    EXPECT_FALSE(ExchangeBlock::Create(u"", &status));
+    EXPECT_EQ(status, BlockStatus::kInvalidName);
+    EXPECT_FALSE(ExchangeBlock::Create(MakeUserBlockName(std::u16string(300, u'u')), &status));
+    EXPECT_EQ(status, BlockStatus::kInvalidName);
+    std::u16string text;
+    EXPECT_EQ(ReadBlockDocument(MakeUserBlockName(u"cn/no\u7528such"), kUser, &text),
+              BlockStatus::kNotFound);
+}
+
+TEST(ExchangeBlockNames, UserBlocksWithSlashesAndNonAsciiIdsWork) {
+    const std::u16string id = u"cnalichn/\u7528\u6237";
+    const std::u16string name = MakeUserBlockName(id);
+    auto block = ExchangeBlock::Create(name);
+    ASSERT_TRUE(block);
+    ASSERT_EQ(WriteBlockDocument(*block, u"<user/>", id), BlockStatus::kOk);
+    std::u16string text;
+    ASSERT_EQ(ReadBlockDocument(name, id, &text), BlockStatus::kOk);
+    EXPECT_EQ(text, u"<user/>");
+}
+
+}  // namespace
+}  // namespace corvo::control
