@@ -41,7 +41,7 @@ TEST(Base64, KnownVectors) {
     EXPECT_EQ(Encode({0x41, 0x42}), u"QUI=");
     EXPECT_EQ(Encode({0x41, 0x42, 0x43}), u"QUJD");
     EXPECT_EQ(Encode({0xFB, 0xFF, 0xBF}), u"+/+/");
-    char narrow[8];
+    char narrow[9];
     const uint8_t foo[] = {'f', 'o', 'o', 'b'};
     EXPECT_EQ(Base64Encode(foo, 4, narrow), 8u);
     EXPECT_STREQ(narrow, "Zm9vYg==");
