@@ -214,6 +214,10 @@ class Parser {
             if (!ParseRoot(&block.root)) return false;
             if (!Expect("{", "'{' after the root key")) return false;
             while (!token_.IsPunct("}")) {
+                if (token_.kind == Token::Kind::kEnd) {
+                    return Unexpected("'}' to close the root key (opened at line " +
+                                      std::to_string(block.position.line) + ")");
+                }
                 if (token_.IsKeyword("val")) {
                     return Fail("a value cannot be set on a root key; expected a key name or '}'");
                 }

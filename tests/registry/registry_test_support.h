@@ -70,3 +70,31 @@ class ScopedEnv {
 };
 
 }  // namespace corvo::registry_test
+
+#include "platform/posix/registry_tree.h"
+
+namespace corvo::registry_test {
+
+// A compact listing of a tree: "Path" for each key and "Path:name=data" for
+// each value ("@" for the default value), joined by " | ".
+inline void DumpKey(const platform::RegistryKey& key, const std::string& path, std::string* out) {
+    auto add = [out](const std::string& item) {
+        if (!out->empty()) out->append(" | ");
+        out->append(item);
+    };
+    if (!path.empty()) add(path);
+    for (const auto& [name, data] : key.values()) {
+        add(path + ":" + (name.empty() ? "@" : name) + "=" + data);
+    }
+    for (const auto& [name, subkey] : key.subkeys()) {
+        DumpKey(*subkey, path.empty() ? name : path + "\\" + name, out);
+    }
+}
+
+inline std::string Dump(const platform::RegistryTree& tree) {
+    std::string out;
+    DumpKey(tree.root(), std::string(), &out);
+    return out;
+}
+
+}  // namespace corvo::registry_test
