@@ -18,6 +18,12 @@ class NameIndex {
     void Clear() noexcept { entries_.clear(); }
     std::size_t Size() const noexcept { return entries_.size(); }
 
+    // Makes room for one more entry, so that filing a child cannot fail after
+    // it was linked.
+    void ReserveOneMore() {
+        if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() * 2 + 8);
+    }
+
     // Files a child that was just linked into the list; the `Last`/`First`
     // forms are for a child that became the last or the first child.
     void InsertLast(XParamImpl* child);

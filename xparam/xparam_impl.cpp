@@ -747,6 +747,7 @@ bool XParamImpl::CanAdopt(XParamImpl* child) const noexcept {
 
 void XParamImpl::LinkBetween(XParamImpl* child, XParamImpl* prev, XParamImpl* next) {
     ChildList& list = Children();
+    if (list.index) list.index->ReserveOneMore();
     child->AddRefs(2);  // the links that now lead to it
     child->prev_ = prev;
     child->next_ = next;
