@@ -1,0 +1,84 @@
+// XmlCharClass: the character classes of the XML reader and writer, as one
+// 128-entry table over the ASCII range. Every code unit above U+007F is a name
+// character and needs no attention in text, so the reader's inner loops test
+// one table bit per unit.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace xparam {
+
+enum XmlCharClass : uint16_t {
+    kXmlBlank = 1 << 0,           // TAB, LF, CR, SPACE
+    kXmlName = 1 << 1,            // 0-9 A-Z a-z _ : - .
+    kXmlLineBreak = 1 << 2,       // LF, CR
+    kXmlTextStop = 1 << 3,        // character data: < & CR LF
+    kXmlValueStop = 1 << 4,       // attribute values: & CR LF and both quotes
+    kXmlCdataStop = 1 << 5,       // CDATA body: ] CR LF
+    kXmlCommentStop = 1 << 6,     // comment body: - CR LF
+    kXmlPiStop = 1 << 7,          // processing-instruction body: ? > CR LF
+    kXmlMarkupStop = 1 << 8,      // declaration body: > CR LF
+    kXmlEscape = 1 << 9,          // writer: & < > " ' and controls except TAB LF CR
+    kXmlReferenceStop = 1 << 10,  // an open reference: ; < CR LF and both quotes
+};
+
+namespace xml_char_class_detail {
+
+constexpr std::array<uint16_t, 128> MakeTable() {
+    std::array<uint16_t, 128> t{};
+    for (int c = 0; c < 0x20; ++c) t[c] |= kXmlEscape;
+    for (int c : {'\t', '\n', '\r'}) t[c] &= static_cast<uint16_t>(~kXmlEscape);
+    for (int c : {'\t', '\n', '\r', ' '}) t[c] |= kXmlBlank;
+    for (int c = '0'; c <= '9'; ++c) t[c] |= kXmlName;
+    for (int c = 'A'; c <= 'Z'; ++c) t[c] |= kXmlName;
+    for (int c = 'a'; c <= 'z'; ++c) t[c] |= kXmlName;
+    for (int c : {'_', ':', '-', '.'}) t[c] |= kXmlName;
+    const uint16_t everyBodyStop = kXmlTextStop | kXmlValueStop | kXmlCdataStop | kXmlCommentStop |
+                                   kXmlPiStop | kXmlMarkupStop | kXmlReferenceStop | kXmlLineBreak;
+    for (int c : {'\n', '\r'}) t[c] |= everyBodyStop;
+    t['<'] |= kXmlTextStop | kXmlEscape | kXmlReferenceStop;
+    t['&'] |= kXmlTextStop | kXmlValueStop | kXmlEscape;
+    t['"'] |= kXmlValueStop | kXmlEscape | kXmlReferenceStop;
+    t['\''] |= kXmlValueStop | kXmlEscape | kXmlReferenceStop;
+    t['>'] |= kXmlEscape | kXmlPiStop | kXmlMarkupStop;
+    t[']'] |= kXmlCdataStop;
+    t['-'] |= kXmlCommentStop;
+    t['?'] |= kXmlPiStop;
+    t[';'] |= kXmlReferenceStop;
+    return t;
+}
+
+inline constexpr std::array<uint16_t, 128> kTable = MakeTable();
+
+}  // namespace xml_char_class_detail
+
+// True when `c` is in the ASCII range and belongs to `cls`.
+inline constexpr bool IsXmlClass(char16_t c, uint16_t cls) {
+    return c < 128 && (xml_char_class_detail::kTable[c] & cls) != 0;
+}
+
+inline constexpr bool IsXmlBlank(char16_t c) {
+    return IsXmlClass(c, kXmlBlank);
+}
+
+// Name characters: the ASCII ones of the table and every unit above U+007F.
+// The same test serves the first character of a name.
+inline constexpr bool IsXmlNameChar(char16_t c) {
+    return c >= 128 || (xml_char_class_detail::kTable[c] & kXmlName) != 0;
+}
+
+// Advances `p` over units outside `cls` (units above U+007F never belong to a
+// stop class) and returns the first one inside it, or `end`.
+inline const char16_t* SkipUntilXmlClass(const char16_t* p, const char16_t* end, uint16_t cls) {
+    while (p < end && !IsXmlClass(*p, cls)) ++p;
+    return p;
+}
+
+// Advances `p` over name characters.
+inline const char16_t* SkipXmlName(const char16_t* p, const char16_t* end) {
+    while (p < end && IsXmlNameChar(*p)) ++p;
+    return p;
+}
+
+}  // namespace xparam

@@ -1,0 +1,148 @@
+#include "xparam/xparam_traversal_impl.h"
+
+#include <climits>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+#include "platform/posix/file_stream.h"
+#include "xparam/array_in_res.h"
+#include "xparam/text_codec.h"
+#include "xparam/x_str_in_res.h"
+#include "xparam/xml_writer.h"
+#include "xparam/xparam_impl.h"
+
+namespace xparam {
+
+XParamTraversal* CreateXParamTraversal() {
+    return new XParamTraversalImpl();
+}
+
+namespace {
+
+std::u16string_view View(const char16_t* text) {
+    return text ? std::u16string_view(text) : std::u16string_view();
+}
+
+std::u16string_view View(const WideString& text) {
+    return text.View();
+}
+
+// A multi-byte argument in `codePage` as wide text; a failed conversion
+// leaves it empty.
+WideString Widen(const char* text, unsigned int codePage) {
+    WideString wide;
+    ToWide(text, -1, codePage, wide);
+    return wide;
+}
+
+// The file form: the declaration, the line break, then the tree.
+bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
+                  std::u16string_view indent, std::u16string_view lineBreak,
+                  std::u16string_view encoding) {
+    if (root == nullptr) return false;
+    WideString text;
+    const std::u16string_view head = u"<?xml version=\"1.0\" encoding=\"";
+    text.Append(head.data(), head.size());
+    if (encoding.empty()) encoding = u"utf-8";
+    text.Append(encoding.data(), encoding.size());
+    text.Append(u"\"?>", 3);
+    text.Append(lineBreak.data(), lineBreak.size());
+    XmlWriter(indent, lineBreak, text).Write(XParamImpl::From(root));
+    if (text.Length() > static_cast<uint32_t>(INT32_MAX)) return false;
+
+    // EncodeText reads the name up to its NUL.
+    const WideString name(encoding.data(), encoding.size());
+    ByteOrderMark mark{};
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    ConversionState state;
+    if (!EncodeText(name.Data(), text.Data(), static_cast<int32_t>(text.Length()), mark, bytes,
+                    size, state)) {
+        return false;
+    }
+    corvo::platform::FileStream file = path ? corvo::platform::FileStream::Open(path, "wb+")
+                                            : corvo::platform::FileStream::Open(narrowPath, "wb+");
+    if (!file) return false;
+    bool complete = true;
+    if (mark.length > 0) {
+        const auto markSize = static_cast<size_t>(mark.length);
+        complete = std::fwrite(mark.bytes, 1, markSize, file.get()) == markSize;
+    }
+    complete = complete && std::fwrite(bytes, 1, size, file.get()) == size;
+    return file.Close() && complete;
+}
+
+}  // namespace
+
+bool XParamTraversalImpl::Traverse(XParam* pRoot, TraverseCallback callback, void* userData) {
+    if (pRoot == nullptr) return false;
+    XParamImpl* const root = XParamImpl::From(pRoot);
+    XParamImpl* node = root;
+    for (;;) {
+        if (callback) {
+            const XRef<XParam> held(node);
+            if (!callback(node, userData)) return false;
+        }
+        if (XParamImpl* child = node->FirstChildNode()) {
+            node = child;
+            continue;
+        }
+        for (;;) {
+            if (node == root) return true;
+            if (XParamImpl* next = node->NextSiblingNode()) {
+                node = next;
+                break;
+            }
+            node = node->ParentNode();
+        }
+    }
+}
+
+const char16_t* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char16_t* pIndent,
+                                           const char16_t* pLineBreak, XInResSlot& res) {
+    nLen = 0;
+    if (pRoot == nullptr) return u"";
+    WideString out;
+    XmlWriter(View(pIndent), View(pLineBreak), out).Write(XParamImpl::From(pRoot));
+    const WideString& text = XStrInRes<char16_t>::Fill(res, out);
+    nLen = static_cast<int>(text.Length() > INT_MAX ? INT_MAX : text.Length());
+    return text.Data();
+}
+
+const char* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char* pIndent,
+                                       const char* pLineBreak, unsigned int codePage,
+                                       XInResSlot& res) {
+    nLen = 0;
+    if (pRoot == nullptr) return "";
+    const WideString indent = Widen(pIndent, codePage);
+    const WideString lineBreak = Widen(pLineBreak, codePage);
+    WideString text;
+    XmlWriter(View(indent), View(lineBreak), text).Write(XParamImpl::From(pRoot));
+    if (text.Empty()) return "";
+    const int32_t size = BytesFromWide(text.Data(), text.Length(), codePage, nullptr, 0);
+    if (size <= 0) return "";
+    auto bytes = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size) + 1);
+    if (BytesFromWide(text.Data(), text.Length(), codePage, bytes.get(), size) != size) return "";
+    bytes[static_cast<size_t>(size)] = 0;
+    nLen = size;
+    return ArrayInRes<char>::Put(res, std::move(bytes));
+}
+
+bool XParamTraversalImpl::SaveXml(XParam* pRoot, const char16_t* pPath, const char16_t* pIndent,
+                                  const char16_t* pLineBreak, const char16_t* pEncoding) {
+    if (pPath == nullptr) return false;
+    return SaveDocument(pRoot, pPath, nullptr, View(pIndent), View(pLineBreak), View(pEncoding));
+}
+
+bool XParamTraversalImpl::SaveXml(XParam* pRoot, const char* pPath, const char* pIndent,
+                                  const char* pLineBreak, const char* pEncoding,
+                                  unsigned int codePage) {
+    if (pPath == nullptr) return false;
+    const WideString indent = Widen(pIndent, codePage);
+    const WideString lineBreak = Widen(pLineBreak, codePage);
+    const WideString encoding = Widen(pEncoding, codePage);
+    return SaveDocument(pRoot, nullptr, pPath, View(indent), View(lineBreak), View(encoding));
+}
+
+}  // namespace xparam
