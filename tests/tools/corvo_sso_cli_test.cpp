@@ -1,6 +1,7 @@
 // corvo-sso run as a user runs it: exit codes, output formats, the site check.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +35,8 @@ std::string Slurp(const std::string& path) {
 
 Outcome RunCli(const std::vector<std::string>& args) {
     static int serial = 0;
-    const std::string base = ::testing::TempDir() + "corvo_sso_" + std::to_string(++serial);
+    const std::string base = ::testing::TempDir() + "corvo_sso_" + std::to_string(getpid()) + "_" +
+                             std::to_string(++serial);
     std::string command = Quote(CORVO_SSO_PATH);
     for (const std::string& a : args) command += " " + Quote(a);
     command += " </dev/null >" + Quote(base + ".out") + " 2>" + Quote(base + ".err");
