@@ -1,28 +1,24 @@
 #include "platform/com/allocation_fault_injection.h"
 
-#include <atomic>
+#include "platform/com/allocation_budget.h"
 
 namespace corvo {
 namespace {
-// -1: no failure injected; otherwise the number of allocations still allowed.
-std::atomic<int> g_allowance{-1};
+testing::AllocationBudget g_budget;
 }  // namespace
 
 namespace testing {
 void FailAllocationsAfter(int successes) {
-    g_allowance.store(successes < 0 ? 0 : successes);
+    g_budget.FailAfter(successes);
 }
 void ClearAllocationFailure() {
-    g_allowance.store(-1);
+    g_budget.Clear();
 }
 }  // namespace testing
 
 namespace com {
 bool AllocationAllowed() noexcept {
-    int allowance = g_allowance.load(std::memory_order_relaxed);
-    while (allowance > 0)
-        if (g_allowance.compare_exchange_weak(allowance, allowance - 1)) return true;
-    return allowance != 0;
+    return g_budget.Take();
 }
 }  // namespace com
 

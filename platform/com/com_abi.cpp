@@ -1,28 +1,18 @@
 // BSTR, VARIANT and GUID-text services of the non-Windows COM layer.
 #ifndef _WIN32
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string_view>
 
+#include "platform/com/allocation_budget.h"
 #include "platform/com/bstr_fault_injection.h"
 #include "platform/com/com.h"
 
 namespace {
 
-// -1: no failure injected; otherwise the number of allocations still allowed.
-std::atomic<int> g_bstrAllowance{-1};
-
-bool AllocationAllowed() {
-    int allowance = g_bstrAllowance.load(std::memory_order_relaxed);
-    while (allowance >= 0) {
-        if (allowance == 0) return false;
-        if (g_bstrAllowance.compare_exchange_weak(allowance, allowance - 1)) return true;
-    }
-    return true;
-}
+corvo::testing::AllocationBudget g_bstrBudget;
 
 // The prefix is the 32-bit byte length; the characters follow it, then a NUL.
 // The block is allocated with room for a 4-byte pad in front so that the
@@ -37,10 +27,10 @@ uint32_t* LengthSlot(BSTR s) {
 
 namespace corvo::testing {
 void FailBstrAllocationAfter(int successes) {
-    g_bstrAllowance.store(successes < 0 ? 0 : successes);
+    g_bstrBudget.FailAfter(successes);
 }
 void ClearBstrAllocationFailure() {
-    g_bstrAllowance.store(-1);
+    g_bstrBudget.Clear();
 }
 }  // namespace corvo::testing
 
@@ -48,7 +38,7 @@ BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
     // The byte length must fit the 32-bit prefix.
     if (ui > (std::numeric_limits<uint32_t>::max() - kPrefix - sizeof(OLECHAR)) / sizeof(OLECHAR))
         return nullptr;
-    if (!AllocationAllowed()) return nullptr;
+    if (!g_bstrBudget.Take()) return nullptr;
     size_t bytes = size_t(ui) * sizeof(OLECHAR);
     auto* block = static_cast<unsigned char*>(std::malloc(kPrefix + bytes + sizeof(OLECHAR)));
     if (!block) return nullptr;
