@@ -1,5 +1,6 @@
 #include "control/exchange_block.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -67,8 +68,9 @@ BlockStatus DecodeBlock(uint64_t objectSize, ReadAt readAt, std::u16string_view 
     if (!readAt(header.headerSize, std::span<uint8_t>(payload))) return BlockStatus::kSystemError;
     if (!UnscramblePayload(payload.data(), payload.size(), userId)) return BlockStatus::kBadHeader;
 
+    const auto textEnd = payload.begin() + header.documentLength;
+    const size_t length = size_t(std::find(payload.begin(), textEnd, 0) - payload.begin());
     const auto* bytes = reinterpret_cast<const char*>(payload.data());
-    const size_t length = strnlen(bytes, header.documentLength);
     std::u16string decoded;
     if (length > 0) {
         const int needed =

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
@@ -30,7 +31,7 @@ std::vector<uint8_t> ForeignImage(const BlockHeader& h, std::string plain, size_
     plain.resize(h.capacity, '\0');
     std::vector<uint8_t> payload(plain.begin(), plain.end());
     EXPECT_TRUE(ScramblePayload(payload.data(), payload.size(), userId));
-    std::memcpy(image.data() + h.headerSize, payload.data(), payload.size());
+    std::copy(payload.begin(), payload.end(), image.begin() + h.headerSize);
     return image;
 }
 
