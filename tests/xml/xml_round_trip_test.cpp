@@ -46,20 +46,8 @@ TEST(XmlRoundTrip, CdataWithTheClosingDelimiter) {
 }
 
 // Deep chains: the reader keeps no stack and the writer and Traverse walk
-// links, so depth is bounded by memory only. Under AddressSanitizer every
-// allocation costs several times more; a tenth of the depth keeps the test
-// quick there and still lies far beyond what recursion could survive.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kDepth = 100000;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kDepth = 100000;
-#else
+// links, so depth is bounded by memory only.
 constexpr int kDepth = 1000000;
-#endif
-#else
-constexpr int kDepth = 1000000;
-#endif
 
 bool CountNodes(XParam*, void* user) {
     ++*static_cast<int*>(user);
