@@ -26,16 +26,18 @@ int RemainingMs(Clock::time_point deadline) {
     return int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
-enum class Readiness { kReady, kTimedOut, kFailed };
-
-// Waits until `fd` reports `events` or the deadline passes.
-Readiness WaitFor(int fd, short events, Clock::time_point deadline) {
+// Waits until `fd` reports `events`: nothing when it does, otherwise the
+// outcome that ends the delivery (the deadline passed, or poll failed).
+std::optional<SendOutcome> AwaitReady(int fd, short events, Clock::time_point deadline) {
     for (;;) {
         pollfd p{fd, events, 0};
         const int n = poll(&p, 1, RemainingMs(deadline));
-        if (n > 0) return Readiness::kReady;  // errors and hang-ups show in the next call
-        if (n == 0) return Clock::now() >= deadline ? Readiness::kTimedOut : Readiness::kReady;
-        if (errno != EINTR) return Readiness::kFailed;
+        if (n > 0) return std::nullopt;  // errors and hang-ups show in the next call
+        if (n == 0) {
+            if (Clock::now() >= deadline) return SendOutcome::kTimedOut;
+            return std::nullopt;
+        }
+        if (errno != EINTR) return SendOutcome::kFailed;
     }
 }
 
@@ -76,14 +78,7 @@ SendOutcome ConnectBefore(int fd, const sockaddr_un& address, Clock::time_point 
             continue;
         }
         if (errno != EINPROGRESS && errno != EINTR) return SendOutcome::kFailed;
-        switch (WaitFor(fd, POLLOUT, deadline)) {
-            case Readiness::kTimedOut:
-                return SendOutcome::kTimedOut;
-            case Readiness::kFailed:
-                return SendOutcome::kFailed;
-            case Readiness::kReady:
-                break;
-        }
+        if (const auto stop = AwaitReady(fd, POLLOUT, deadline)) return *stop;
         int error = 0;
         socklen_t length = sizeof error;
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
@@ -98,28 +93,14 @@ SendOutcome SendBefore(int fd, std::span<const uint8_t> packet, Clock::time_poin
         if (n == ssize_t(packet.size())) return SendOutcome::kSent;
         if (n >= 0 || (errno != EAGAIN && errno != EINTR)) return SendOutcome::kFailed;
         if (errno == EAGAIN) {
-            switch (WaitFor(fd, POLLOUT, deadline)) {
-                case Readiness::kTimedOut:
-                    return SendOutcome::kTimedOut;
-                case Readiness::kFailed:
-                    return SendOutcome::kFailed;
-                case Readiness::kReady:
-                    break;
-            }
+            if (const auto stop = AwaitReady(fd, POLLOUT, deadline)) return *stop;
         }
     }
 }
 
 SendResult ReceiveReplyBefore(int fd, Clock::time_point deadline) {
     for (;;) {
-        switch (WaitFor(fd, POLLIN, deadline)) {
-            case Readiness::kTimedOut:
-                return Outcome(SendOutcome::kTimedOut);
-            case Readiness::kFailed:
-                return Outcome(SendOutcome::kFailed);
-            case Readiness::kReady:
-                break;
-        }
+        if (const auto stop = AwaitReady(fd, POLLIN, deadline)) return Outcome(*stop);
         uint8_t reply[kCopyDataReplySize + 1];
         const ssize_t n = recv(fd, reply, sizeof reply, MSG_DONTWAIT);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
@@ -194,8 +175,7 @@ ServeOutcome ServeCopyData(int listenFd, const CopyDataHandler& handler, int tim
     const auto deadline = Clock::now() + kCopyDataReadBound;
     std::vector<uint8_t> packet(kCopyDataHeaderSize + kMaxCopyDataBytes + 1);
     for (;;) {
-        if (WaitFor(connection.get(), POLLIN, deadline) != Readiness::kReady)
-            return ServeOutcome::kRejected;
+        if (AwaitReady(connection.get(), POLLIN, deadline)) return ServeOutcome::kRejected;
         const ssize_t n = recv(connection.get(), packet.data(), packet.size(), MSG_DONTWAIT);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (n <= 0) return ServeOutcome::kRejected;
