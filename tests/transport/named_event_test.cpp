@@ -19,6 +19,17 @@ using WaitResult = NamedEvent::WaitResult;
 
 class NamedEventTest : public testing::TransportTest {
   protected:
+    void TearDown() override {
+        // No semaphore of this process's names outlives its test.
+        const std::string mine = "sem.{corvo-event-test}";
+        const std::string pid = std::to_string(getpid()) + "-";
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_FALSE(name.rfind(mine, 0) == 0 && name.find(pid) != std::string::npos) << name;
+        }
+        TransportTest::TearDown();
+    }
+
     // A name no other test process uses.
     std::u16string UniqueName(std::u16string_view tag) {
         const std::string suffix = std::to_string(getpid()) + "-" + std::to_string(counter_++);
