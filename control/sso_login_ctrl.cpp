@@ -12,6 +12,7 @@
 #include "data/sso_data_array.h"
 #include "platform/com/allocation_fault_injection.h"
 #include "platform/com/bstr_ptr.h"
+#include "platform/com/com_agg_object.h"
 #include "platform/posix/page_location.h"
 
 namespace corvo {
@@ -48,7 +49,7 @@ CSSOLoginCtrl::CSSOLoginCtrl() : events_(this, DIID__ISSOLoginCtrlEvents) {}
 CSSOLoginCtrl::~CSSOLoginCtrl() = default;
 
 HRESULT CSSOLoginCtrl::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
-    return com::ComObject<CSSOLoginCtrl>::CreateInstance(outer, riid, ppv);
+    return com::CreateAggregatable<CSSOLoginCtrl>(outer, riid, ppv);
 }
 
 std::span<const com::InterfaceEntry> CSSOLoginCtrl::InterfaceTable() {

@@ -38,9 +38,10 @@ class CSSOLoginCtrl : public com::ComObjectRoot,
                       public IObjectWithSite,
                       public IObjectSafetySiteLock {
   public:
-    // Creates a control and hands out its `riid` interface. An outer object
-    // is refused with CLASS_E_NOAGGREGATION for now: creation inside an outer
-    // object comes with the module's class table.
+    // Creates a control and hands out its `riid` interface. With an outer
+    // object the control is created inside it (aggregated): `riid` must then
+    // be IID_IUnknown and the outer object receives the control's
+    // non-delegating IUnknown (see platform/com/com_agg_object.h).
     static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv);
 
     // In this order: ISSOLoginCtrl (also IUnknown), IDispatch,

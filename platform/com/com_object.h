@@ -1,5 +1,7 @@
-// The IUnknown boilerplate, written once, for single-threaded, non-aggregatable
-// COM objects that hold one module lock while they live.
+// The IUnknown boilerplate, written once, for single-threaded COM objects that
+// hold one module lock while they live. ComObject<T> is the standalone object
+// (it refuses an outer object); a class that may also live inside an outer
+// object creates through CreateAggregatable (platform/com/com_agg_object.h).
 //
 //   class CThing : public corvo::com::ComObjectRoot, public IThing, ... {
 //   public:
@@ -61,6 +63,17 @@ class ComObjectRoot {
     ModuleLockHolder module_lock_;
 };
 
+// Runs the last steps of a creation on a new object holding one reference
+// (`self`, released here on every path): FinalConstruct, then the query for
+// `riid` into `ppv`. When either fails the object is destroyed.
+template <class T>
+HRESULT FinishCreation(T* object, IUnknown* self, REFIID riid, void** ppv) {
+    HRESULT hr = object->FinalConstruct();
+    if (SUCCEEDED(hr)) hr = self->QueryInterface(riid, ppv);
+    self->Release();
+    return hr;
+}
+
 // The creatable object: T's IUnknown methods, its creation and destruction.
 template <class T>
 class ComObject final : public T {
@@ -86,11 +99,10 @@ class ComObject final : public T {
         if (outer) return CLASS_E_NOAGGREGATION;
         auto* object = AllocationAllowed() ? new (std::nothrow) ComObject() : nullptr;
         if (!object) return E_OUTOFMEMORY;
-        object->AddRef();  // keeps the object alive through FinalConstruct and the query
-        HRESULT hr = object->FinalConstruct();
-        if (SUCCEEDED(hr)) hr = object->QueryInterface(riid, ppv);
-        object->Release();
-        return hr;
+        // The identity holds a reference through FinalConstruct and the query.
+        IUnknown* self = T::InterfaceTable().front().get(static_cast<T*>(object));
+        self->AddRef();
+        return FinishCreation<T>(object, self, riid, ppv);
     }
 
   private:

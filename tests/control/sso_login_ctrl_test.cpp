@@ -249,7 +249,8 @@ TEST_F(Identity, CountsReferencesAndHoldsOneModuleLock) {
 TEST_F(Identity, CreationRefusesOuterAndUnknownInterface) {
     auto outer = NewControl();
     void* out = kUntouched;
-    EXPECT_EQ(CSSOLoginCtrl::CreateInstance(outer.Get(), IID_IUnknown, &out),
+    // Inside an outer object only IUnknown may be asked for.
+    EXPECT_EQ(CSSOLoginCtrl::CreateInstance(outer.Get(), IID_ISSOLoginCtrl, &out),
               CLASS_E_NOAGGREGATION);
     EXPECT_EQ(out, nullptr);
     out = kUntouched;
