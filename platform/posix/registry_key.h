@@ -22,6 +22,8 @@ class RegistryKey {
     RegistryKey() = default;
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
+    RegistryKey(RegistryKey&&) = default;
+    RegistryKey& operator=(RegistryKey&&) = default;
 
     const Subkeys& subkeys() const { return subkeys_; }
     const Values& values() const { return values_; }
