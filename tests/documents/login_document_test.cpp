@@ -159,13 +159,6 @@ TEST(ReadLoginDocument, FailureLeavesTheRecordUntouched) {
     EXPECT_EQ(r, expected);
 }
 
-TEST(ReadLoginDocument, EmbeddedNulEndsNothingButTheParse) {
-    SSOLoginRecord r;
-    const std::u16string text(u"<r><result>1</result></r>\0<x>", 30);
-    kHelper.ReadLoginDocument(text, r);  // whatever the reader makes of it: no crash
-    SUCCEED();
-}
-
 SSOUserRecord User(bool b64, std::u16string version, std::u16string shortId, std::u16string fullId,
                    std::u16string site, std::u16string descript) {
     return {b64,
