@@ -5,6 +5,7 @@ find_package(Threads REQUIRED)
 pkg_check_modules(IDN2 REQUIRED IMPORTED_TARGET libidn2)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 find_package(CLI11 CONFIG REQUIRED)          # libcli11-dev
+find_package(nlohmann_json 3 REQUIRED)       # nlohmann-json3-dev: corvo-sso xml
 if(CORVO_BUILD_TESTS)
   find_package(GTest REQUIRED)               # libgtest-dev, libgmock-dev
 endif()

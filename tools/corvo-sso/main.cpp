@@ -1,5 +1,7 @@
 // corvo-sso: hosts the login control the way a browser hosts it for a page,
-// and calls it the way the page's script does (IDispatch, by name).
+// and calls it the way the page's script does (IDispatch, by name). The
+// control comes from the module registered in the current user's registry
+// (`corvo-sso register` puts it there).
 //
 // Exit codes: 0 success; 1 the operation failed ("error: NAME (0x........)");
 // 2 usage error.
@@ -14,10 +16,14 @@
 #include "control/site_lock.h"
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/hresult_name.h"
+#include "platform/posix/registry_store.h"
 #include "platform/posix/strict_utf8.h"
 #include "tools/corvo-sso/control_factory.h"
 #include "tools/corvo-sso/dispatch_caller.h"
 #include "tools/corvo-sso/host_site.h"
+#include "tools/corvo-sso/inproc_module.h"
+#include "tools/corvo-sso/registration_commands.h"
+#include "tools/corvo-sso/xml_command.h"
 
 namespace corvo::cli {
 namespace {
@@ -36,16 +42,34 @@ int Fail(HRESULT hr) {
     return kExitFailed;
 }
 
+// A failure to obtain the control, with what the host found out.
+int FailCreation(HRESULT hr, const std::string& message) {
+    if (hr == REGDB_E_CLASSNOTREG) {
+        std::cerr << "error: the login control is not registered (" << message << " in "
+                  << platform::RegistryStore::DefaultPath() << ").\n"
+                  << "Register it first with `corvo-sso register`.\n";
+        return kExitFailed;
+    }
+    Fail(hr);
+    if (!message.empty()) std::cerr << message << "\n";
+    return kExitFailed;
+}
+
 std::string ToUtf8(std::u16string_view text) {
     std::string out;
     return platform::StrictUtf16ToUtf8(text, out) ? out : std::string("(unprintable)");
 }
 
 // The page the host shows unless told otherwise: the first plain login host of
-// the allowed-site table, over https.
-std::u16string DefaultPage() {
-    const SiteLockEntry* table = CSiteLock::Table();
-    for (uint32_t i = 0; i < CSiteLock::kEntryCount; ++i) {
+// the control's allowed-site table, over https.
+std::u16string DefaultPage(IUnknown* control) {
+    ComPtr<IObjectSafetySiteLock> lock;
+    const SiteLockEntry* table = nullptr;
+    DWORD count = 0;
+    if (FAILED(ComPtr<IUnknown>(control).As(IID_IObjectSafetySiteLock, &lock)) ||
+        FAILED(lock->GetAllowedSiteList(&table, &count)))
+        count = 0;
+    for (DWORD i = 0; i < count; ++i) {
         const char16_t* domain = table[i].domain;
         if (!domain || domain == kSiteLockIntranet || domain == kSiteLockMyComputer ||
             domain == kSiteLockTrusted)
@@ -61,8 +85,8 @@ struct PageOptions {
     std::string page;
     std::optional<int> zone;
 
-    std::u16string Address() const {
-        if (page.empty()) return DefaultPage();
+    std::u16string Address(IUnknown* control) const {
+        if (page.empty()) return DefaultPage(control);
         std::u16string address;
         if (!platform::StrictUtf8ToUtf16(page, address))
             throw UsageError{"the page address is not valid UTF-8"};
@@ -73,10 +97,11 @@ struct PageOptions {
 // A control placed on the page: created, then given its site.
 class HostedControl {
   public:
-    HRESULT Create(const PageOptions& page) {
-        HRESULT hr = CreateLoginControl(&control_);
+    // On failure `message` says why.
+    HRESULT Create(const PageOptions& page, std::string* message) {
+        HRESULT hr = CreateLoginControl(&module_, &control_, message);
         if (FAILED(hr)) return hr;
-        std::u16string address = page.Address();
+        std::u16string address = page.Address(control_.Get());
         int32_t zone = page.zone ? *page.zone : DefaultZoneFor(address);
         ComPtr<IObjectWithSite> with_site;
         hr = control_.As(IID_IObjectWithSite, &with_site);
@@ -89,13 +114,15 @@ class HostedControl {
     IDispatch* Get() const { return control_.Get(); }
 
   private:
+    InprocModule module_;  // declared first: unloaded after the control is released
     ComPtr<IDispatch> control_;
 };
 
 int RunVersion(const PageOptions& page) {
     HostedControl control;
-    HRESULT hr = control.Create(page);
-    if (FAILED(hr)) return Fail(hr);
+    std::string message;
+    HRESULT hr = control.Create(page, &message);
+    if (FAILED(hr)) return FailCreation(hr, message);
     ScopedVariant version;
     hr = DispatchCaller(control.Get()).Call(u"GetSSOLoginCtrlVersion", {}, version.Get());
     if (FAILED(hr)) return Fail(hr);
@@ -116,8 +143,9 @@ const char* DomainText(const char16_t* domain, std::string* storage) {
 
 int RunSiteLockList(const PageOptions& page) {
     HostedControl control;
-    HRESULT hr = control.Create(page);
-    if (FAILED(hr)) return Fail(hr);
+    std::string message;
+    HRESULT hr = control.Create(page, &message);
+    if (FAILED(hr)) return FailCreation(hr, message);
     ComPtr<IObjectSafetySiteLock> lock;
     hr = ComPtr<IDispatch>(control.Get()).As(IID_IObjectSafetySiteLock, &lock);
     if (FAILED(hr)) return Fail(hr);
@@ -135,8 +163,9 @@ int RunSiteLockList(const PageOptions& page) {
 
 int RunSiteLockCheck(const PageOptions& page) {
     HostedControl control;
-    HRESULT hr = control.Create(page);
-    if (FAILED(hr)) return Fail(hr);
+    std::string message;
+    HRESULT hr = control.Create(page, &message);
+    if (FAILED(hr)) return FailCreation(hr, message);
     ScopedVariant no_data = ScopedVariant::Dispatch(nullptr);
     ScopedVariant reserved = ScopedVariant::Long(0);
     hr = DispatchCaller(control.Get())
@@ -182,8 +211,22 @@ int Run(int argc, char** argv) {
     check->add_option("URL", page.page, "The page address")->required();
     check->callback([&] { exit_code = RunSiteLockCheck(page); });
 
+    std::string module_path;
+    auto* reg = app.add_subcommand(
+        "register", "Register the CorvoSSOLogin module for the current user (DllRegisterServer)");
+    reg->add_option("--module", module_path,
+                    "Path of the module (default: the libCorvoSSOLogin.so built beside this "
+                    "program, ../module/ from its directory)");
+    reg->callback([&] { exit_code = RunRegister(module_path); });
+    auto* unreg = app.add_subcommand(
+        "unregister", "Remove the module's registration for the current user (DllUnregisterServer)");
+    unreg->add_option("--module", module_path, "Path of the module (default: as for register)");
+    unreg->callback([&] { exit_code = RunUnregister(module_path); });
+
     auto* demo = app.add_subcommand("demo", "A quick login end to end");
     demo->callback([&] { exit_code = RunDemo(); });
+
+    AddXmlCommand(app, exit_code);
 
     try {
         app.parse(argc, argv);
