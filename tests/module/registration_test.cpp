@@ -1,0 +1,164 @@
+// DllRegisterServer and DllUnregisterServer over a private registry file.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+#include <vector>
+
+#include "corvo_sso_login_dispatch.h"
+#include "module/module_registration.h"
+#include "module_test_support.h"
+#include "platform/com/guid_text.h"
+#include "platform/posix/registry_store.h"
+
+namespace corvo::module::test {
+namespace {
+
+constexpr char kClasses[] = "Software\\Classes\\";
+
+std::string ModulePath() {
+    return std::filesystem::path(CORVO_MODULE_PATH).lexically_normal().string();
+}
+
+std::string Value(const std::string& registry, const std::string& key,
+                  const std::string& name = "") {
+    std::string data;
+    const HRESULT hr = platform::RegistryStore(registry).Read(
+        [&](const platform::RegistryTree& tree) { return tree.GetValue(key, name, &data); });
+    return SUCCEEDED(hr) ? data : "(missing)";
+}
+
+TEST(Registration, WritesTheKeysOnceAndAgain) {
+    PrivateRegistry registry;
+    ASSERT_EQ(Module::Get().RegisterServer(), S_OK);
+    const std::string once = registry.Text();
+    ASSERT_EQ(Module::Get().RegisterServer(), S_OK);
+    EXPECT_EQ(registry.Text(), once) << "registering twice leaves one set of keys";
+
+    const std::string clsid = std::string(kClasses) + "CLSID\\" + GuidToAscii(CLSID_SSOLoginCtrl);
+    const std::string libid = GuidToAscii(LIBID_CorvoSSOLoginLib);
+    const std::string typelib = std::string(kClasses) + "TypeLib\\" + libid + "\\1.0";
+    struct Expected {
+        std::string key, name, data;
+    };
+    const Expected expected[] = {
+        {std::string(kClasses) + "AppID\\" + kAppId, "", "CorvoSSOLoginM"},
+        {std::string(kClasses) + "AppID\\CorvoSSOLogin.DLL", "AppID", kAppId},
+        {std::string(kClasses) + "CorvoSSOLoginM.SSOLoginCtrl\\CurVer", "",
+         "CorvoSSOLoginM.SSOLoginCtrl.1"},
+        {clsid + "\\InprocServer32", "", ModulePath()},
+        {clsid + "\\InprocServer32", "ThreadingModel", "Apartment"},
+        {clsid, "AppID", kAppId},
+        {typelib, "", "CorvoSSOLogin 1.0 \xE7\xB1\xBB\xE5\x9E\x8B\xE5\xBA\x93"},
+        {typelib + "\\0\\win32", "", ModulePath()},
+        {typelib + "\\FLAGS", "", "0"},
+        {typelib + "\\HELPDIR", "", std::filesystem::path(ModulePath()).parent_path().string()},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.key + " " + e.name);
+        EXPECT_EQ(Value(registry.path(), e.key, e.name), e.data);
+    }
+    // One Interface key per dual interface of the library, and no other.
+    size_t duals = 0;
+    for (uint32_t i = 0; i < idl::kCorvoSSOLoginLib.interface_count; ++i) {
+        const com::InterfaceDescription& itf = *idl::kCorvoSSOLoginLib.interfaces[i];
+        const std::string key = std::string(kClasses) + "Interface\\" + GuidToAscii(*itf.iid);
+        if (itf.kind != com::InterfaceKind::Dual) {
+            EXPECT_EQ(Value(registry.path(), key), "(missing)");
+            continue;
+        }
+        ++duals;
+        EXPECT_EQ(Value(registry.path(), key + "\\TypeLib"), libid);
+        EXPECT_EQ(Value(registry.path(), key + "\\TypeLib", "Version"), "1.0");
+        EXPECT_EQ(Value(registry.path(), key + "\\ProxyStubClsid32"),
+                  "{00020424-0000-0000-C000-000000000046}");
+    }
+    EXPECT_EQ(duals, 3u);
+}
+
+// Unregistering removes exactly what registration wrote: what other software
+// keeps in the same keys stays, byte for byte.
+TEST(Registration, UnregisterRemovesExactlyWhatWasWritten) {
+    PrivateRegistry registry;
+    const std::string foreign =
+        "REGEDIT4\n\n"
+        "[HKEY_CURRENT_USER\\Software]\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Classes]\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Classes\\AppID]\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Classes\\AppID\\Other.DLL]\n\"AppID\"=\"{X}\"\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Classes\\CLSID]\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{0}]\n@=\"Other\"\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Classes\\Interface]\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Classes\\Interface\\{1}]\n@=\"IOther\"\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Classes\\TypeLib]\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Other]\n\"Keep\"=\"me\"\n\n";
+    registry.Write(foreign);
+    ASSERT_EQ(Module::Get().RegisterServer(), S_OK);
+    EXPECT_NE(registry.Text(), foreign);
+    ASSERT_EQ(Module::Get().UnregisterServer(), S_OK);
+    EXPECT_EQ(registry.Text(), foreign);
+    ASSERT_EQ(Module::Get().UnregisterServer(), S_OK) << "unregistering twice succeeds";
+    EXPECT_EQ(registry.Text(), foreign);
+}
+
+TEST(Registration, UnregisterKeepsOnlyTheNoRemoveKeys) {
+    PrivateRegistry registry;
+    ASSERT_EQ(Module::Get().RegisterServer(), S_OK);
+    ASSERT_EQ(Module::Get().UnregisterServer(), S_OK);
+    EXPECT_EQ(registry.Text(),
+              "REGEDIT4\n\n"
+              "[HKEY_CURRENT_USER\\Software]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Classes]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Classes\\AppID]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Classes\\CLSID]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Classes\\Interface]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Classes\\TypeLib]\n\n");
+}
+
+// A registry file that cannot be read is reported and left alone.
+TEST(Registration, CorruptFileIsNotTouched) {
+    PrivateRegistry registry;
+    const std::string corrupt = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n";
+    for (auto call : {Module::Get().RegisterServer, Module::Get().UnregisterServer}) {
+        registry.Write(corrupt);
+        EXPECT_EQ(call(), platform::kRegistryFileCorrupt);
+        EXPECT_EQ(registry.Text(), corrupt);
+    }
+}
+
+// Four processes registering and unregistering at once through the module:
+// every update is whole, and after each process's last registration the file
+// holds exactly one registration.
+TEST(Registration, ConcurrentProcesses) {
+    PrivateRegistry registry;
+    ASSERT_EQ(Module::Get().RegisterServer(), S_OK);
+    const std::string registered = registry.Text();
+    ASSERT_EQ(Module::Get().UnregisterServer(), S_OK);
+
+    constexpr int kProcesses = 4;
+    constexpr int kRounds = 15;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int failures = 0;
+            for (int round = 0; round < kRounds; ++round) {
+                failures += Module::Get().RegisterServer() != S_OK;
+                failures += Module::Get().UnregisterServer() != S_OK;
+            }
+            failures += Module::Get().RegisterServer() != S_OK;
+            _exit(failures == 0 ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(registry.Text(), registered);
+}
+
+}  // namespace
+}  // namespace corvo::module::test
