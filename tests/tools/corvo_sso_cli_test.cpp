@@ -1,10 +1,15 @@
-// corvo-sso run as a user runs it: exit codes, output formats, the site check.
+// corvo-sso run as a user runs it: exit codes, output formats, the site check,
+// registration of the module. Every test process registers the module into a
+// private registry file first (CORVO_REGISTRY), as a user runs
+// `corvo-sso register` once.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -25,19 +30,31 @@ std::string Quote(const std::string& arg) {
     return q + "'";
 }
 
-std::string Slurp(const std::string& path) {
+std::string ReadText(const std::string& path) {
     std::ifstream in(path);
     std::stringstream s;
     s << in.rdbuf();
-    std::remove(path.c_str());
     return s.str();
 }
 
-Outcome RunCli(const std::vector<std::string>& args) {
+std::string Slurp(const std::string& path) {
+    std::string text = ReadText(path);
+    std::remove(path.c_str());
+    return text;
+}
+
+std::string TempBase() {
     static int serial = 0;
-    const std::string base = ::testing::TempDir() + "corvo_sso_" + std::to_string(getpid()) + "_" +
-                             std::to_string(++serial);
-    std::string command = Quote(CORVO_SSO_PATH);
+    return ::testing::TempDir() + "corvo_sso_" + std::to_string(getpid()) + "_" +
+           std::to_string(++serial);
+}
+
+// Runs corvo-sso with the registry file `registry` (the process's
+// CORVO_REGISTRY when empty).
+Outcome RunCliWith(const std::string& registry, const std::vector<std::string>& args) {
+    const std::string base = TempBase();
+    std::string command =
+        (registry.empty() ? "" : "CORVO_REGISTRY=" + Quote(registry) + " ") + Quote(CORVO_SSO_PATH);
     for (const std::string& a : args) command += " " + Quote(a);
     command += " </dev/null >" + Quote(base + ".out") + " 2>" + Quote(base + ".err");
     const int status = std::system(command.c_str());
@@ -47,6 +64,29 @@ Outcome RunCli(const std::vector<std::string>& args) {
     o.err = Slurp(base + ".err");
     return o;
 }
+
+Outcome RunCli(const std::vector<std::string>& args) {
+    return RunCliWith("", args);
+}
+
+// A private registry with the module registered, for the whole test process.
+class RegisteredModule : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        registry_ = TempBase() + ".reg";
+        ::setenv("CORVO_REGISTRY", registry_.c_str(), 1);
+        const Outcome o = RunCli({"register"});
+        ASSERT_EQ(o.exit_code, 0) << o.err;
+    }
+    void TearDown() override {
+        for (const char* suffix : {"", ".lock"}) std::remove((registry_ + suffix).c_str());
+    }
+
+  private:
+    std::string registry_;
+};
+const auto* const kRegisteredModule =
+    ::testing::AddGlobalTestEnvironment(new RegisteredModule);  // gtest owns it
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -129,6 +169,73 @@ TEST(CorvoSsoCli, SiteLockListFormat) {
     for (size_t i = 0; i < 7; ++i) EXPECT_EQ(domain(i), domain(i + 7));
     EXPECT_EQ(domain(14), domain(15));
     EXPECT_EQ(domain(16), domain(17));
+}
+
+// register and unregister through the module's own exports, into a fresh
+// registry file, and what hosting the control says in each state.
+TEST(CorvoSsoCli, RegisterAndUnregister) {
+    const std::string registry = TempBase() + ".reg";
+    struct Step {
+        std::vector<std::string> args;
+        int exit_code;
+        std::string out;  // a part of standard output
+        std::string err;  // a part of standard error
+    };
+    const Step steps[] = {
+        {{"version"}, 1, "", "corvo-sso register"},
+        {{"sitelock", "list"}, 1, "", "not registered"},
+        {{"unregister"}, 0, "unregistered ", ""},  // nothing to remove is fine
+        {{"register"}, 0, "registered ", ""},
+        {{"version"}, 0, "1.0.0.1", ""},
+        {{"register"}, 0, "registered ", ""},
+        {{"version"}, 0, "1.0.0.1", ""},
+        {{"unregister"}, 0, "unregistered ", ""},
+        {{"version"}, 1, "", "corvo-sso register"},
+        {{"register", "--module", "/nonexistent/libCorvoSSOLogin.so"}, 1, "", "error: "},
+        {{"register", "--module", "/dev/null"}, 1, "", "error: "},
+        {{"unregister", "--module", "/nonexistent/libCorvoSSOLogin.so"}, 1, "", "error: "},
+        {{"register", "--module"}, 2, "", "--module"},
+        {{"demo"}, 1, "", "not built yet"},
+    };
+    std::string registered_text;
+    for (const Step& step : steps) {
+        std::string shown;
+        for (const std::string& a : step.args) shown += a + " ";
+        SCOPED_TRACE(shown);
+        const Outcome o = RunCliWith(registry, step.args);
+        EXPECT_EQ(o.exit_code, step.exit_code) << o.err;
+        EXPECT_NE(o.out.find(step.out), std::string::npos) << o.out;
+        EXPECT_NE(o.err.find(step.err), std::string::npos) << o.err;
+        if (step.args == std::vector<std::string>{"register"}) {
+            // Registering again leaves the same file.
+            const std::string text = ReadText(registry);
+            if (!registered_text.empty()) {
+                EXPECT_EQ(text, registered_text);
+            }
+            registered_text = text;
+        }
+    }
+    EXPECT_NE(registered_text.find("InprocServer32"), std::string::npos);
+    const std::string after = ReadText(registry);
+    EXPECT_EQ(after.find("CorvoSSOLoginM"), std::string::npos) << after;
+    for (const char* suffix : {"", ".lock"}) std::remove((registry + suffix).c_str());
+}
+
+// The module path written is the module's full path, also when the module is
+// named relative to the current directory.
+TEST(CorvoSsoCli, RegistersTheFullModulePath) {
+    const std::string registry = TempBase() + ".reg";
+    const std::filesystem::path module = MODULE_PATH;
+    const std::string command = "cd " + Quote(module.parent_path().string()) +
+                                " && CORVO_REGISTRY=" + Quote(registry) + " " +
+                                Quote(CORVO_SSO_PATH) + " register --module ./" +
+                                Quote(module.filename().string()) + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string text = ReadText(registry);
+    EXPECT_NE(text.find("@=\"" + module.lexically_normal().string() + "\"\n"), std::string::npos)
+        << text;
+    EXPECT_EQ(RunCliWith(registry, {"version"}).out, "1.0.0.1\n");
+    for (const char* suffix : {"", ".lock"}) std::remove((registry + suffix).c_str());
 }
 
 }  // namespace
