@@ -22,6 +22,13 @@ for src in $targets; do
   work=$(mktemp -d)
   [[ -d "$corpus" ]] && cp -r "$corpus"/. "$work"/
   echo "fuzz-smoke: $name for ${seconds}s"
-  "build/fuzz/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 "$work" 2>&1 | tail -n 3
-  rm -rf "$work"
+  log="$work.log"
+  if ! "build/fuzz/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 "$work" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "fuzz-smoke: $name FAILED (crash input above)"
+    rm -rf "$work" "$log"
+    exit 1
+  fi
+  grep -E 'stat::number_of_executed_units|stat::new_units_added' "$log" | sed "s/^/  $name /"
+  rm -rf "$work" "$log"
 done
