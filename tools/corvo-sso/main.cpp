@@ -22,6 +22,7 @@
 #include "tools/corvo-sso/dispatch_caller.h"
 #include "tools/corvo-sso/host_site.h"
 #include "tools/corvo-sso/inproc_module.h"
+#include "tools/corvo-sso/login_commands.h"
 #include "tools/corvo-sso/registration_commands.h"
 #include "tools/corvo-sso/xml_command.h"
 
@@ -179,11 +180,6 @@ int RunSiteLockCheck(const PageOptions& page) {
     return kExitFailed;
 }
 
-int RunDemo() {
-    std::cerr << "error: the quick login is not built yet; nothing was done\n";
-    return kExitFailed;
-}
-
 int Run(int argc, char** argv) {
     CLI::App app{"corvo-sso: host the CorvoSSOLogin control and call it like a page's script"};
     app.require_subcommand(1);
@@ -223,8 +219,7 @@ int Run(int argc, char** argv) {
     unreg->add_option("--module", module_path, "Path of the module (default: as for register)");
     unreg->callback([&] { exit_code = RunUnregister(module_path); });
 
-    auto* demo = app.add_subcommand("demo", "A quick login end to end");
-    demo->callback([&] { exit_code = RunDemo(); });
+    AddLoginCommands(app, exit_code);  // users, login, client-version, demo
 
     AddXmlCommand(app, exit_code);
 

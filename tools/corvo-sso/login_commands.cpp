@@ -1,0 +1,301 @@
+#include "tools/corvo-sso/login_commands.h"
+
+#include <algorithm>
+#include <iostream>
+#include <optional>
+
+#include "platform/com/bstr_ptr.h"
+#include "platform/com/hresult_name.h"
+#include "platform/posix/registry_store.h"
+#include "platform/posix/strict_utf8.h"
+#include "site_table_config.h"
+#include "tools/corvo-sso/control_factory.h"
+#include "tools/corvo-sso/demo_command.h"
+#include "tools/corvo-sso/dispatch_caller.h"
+#include "tools/corvo-sso/host_site.h"
+#include "tools/corvo-sso/json_text.h"
+
+namespace corvo::cli {
+namespace {
+
+ScopedVariant Text(std::u16string_view value) {
+    ScopedVariant v;
+    v.Get()->vt = VT_BSTR;
+    v.Get()->bstrVal = BstrPtr::FromText(value).Detach();
+    return v;
+}
+
+// The object a method returned as VT_DISPATCH, or an error.
+HRESULT TakeObject(ScopedVariant& result, ComPtr<IDispatch>* object) {
+    if ((*result).vt != VT_DISPATCH || !(*result).pdispVal) return DISP_E_TYPEMISMATCH;
+    *object = ComPtr<IDispatch>((*result).pdispVal);
+    return S_OK;
+}
+
+HRESULT TakeText(ScopedVariant& result, std::u16string* text) {
+    if ((*result).vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+    const BSTR b = (*result).bstrVal;
+    text->assign(b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view());
+    return S_OK;
+}
+
+HRESULT GetDataStr(IDispatch* data, const char16_t* name, std::u16string* value) {
+    ScopedVariant key = Text(name), result;
+    HRESULT hr = DispatchCaller(data).Call(u"GetDataStr", {key.Get()}, result.Get());
+    if (FAILED(hr)) return hr;
+    return TakeText(result, value);
+}
+
+std::string Utf8(std::u16string_view text) {
+    return Utf16ToUtf8Lenient(text);
+}
+
+}  // namespace
+
+HRESULT LoginSession::Open(const std::string& page, int zone, std::string* message) {
+    HRESULT hr = CreateLoginControl(&module_, &control_, message);
+    if (FAILED(hr)) return hr;
+    std::u16string address;
+    if (page.empty())
+        address = u"https://" + std::u16string(site_table_config::kMarketLogin) + u"/";
+    else if (!platform::StrictUtf8ToUtf16(page, address))
+        return E_INVALIDARG;
+    ComPtr<IObjectWithSite> withSite;
+    hr = control_.As(IID_IObjectWithSite, &withSite);
+    if (FAILED(hr)) return hr;
+    const int32_t pageZone = zone >= 0 ? zone : DefaultZoneFor(address);
+    // A refused page is kept as the site all the same; each call then fails at the gate.
+    withSite->SetSite(CreateHostSite(std::move(address), pageZone).Get());
+    return S_OK;
+}
+
+HRESULT ListUsers(IDispatch* control, LONG flag, LONG includeSubAccount,
+                  std::vector<UserEntry>* users) {
+    ScopedVariant lFlag = ScopedVariant::Long(flag), lSub = ScopedVariant::Long(includeSubAccount);
+    ScopedVariant result;
+    HRESULT hr =
+        DispatchCaller(control).Call(u"GetUserList", {lFlag.Get(), lSub.Get()}, result.Get());
+    if (FAILED(hr)) return hr;
+    ComPtr<IDispatch> array;
+    if (FAILED(hr = TakeObject(result, &array))) return hr;
+    ScopedVariant size;
+    if (FAILED(hr = DispatchCaller(array.Get()).Call(u"GetSize", {}, size.Get()))) return hr;
+    ULONG count = 0;
+    if ((*size).vt == VT_UI4)
+        count = (*size).ulVal;
+    else if ((*size).vt == VT_I4 && (*size).lVal >= 0)
+        count = ULONG((*size).lVal);
+    else
+        return DISP_E_TYPEMISMATCH;
+    users->clear();
+    for (ULONG i = 0; i < count; ++i) {
+        ScopedVariant index = ScopedVariant::Long(LONG(i)), item;
+        hr = DispatchCaller(array.Get()).Call(u"GetItemData", {index.Get()}, item.Get());
+        if (FAILED(hr)) return hr;
+        ComPtr<IDispatch> data;
+        if (FAILED(hr = TakeObject(item, &data))) return hr;
+        UserEntry entry;
+        for (size_t k = 0; k < kUserKeys.size(); ++k)
+            if (FAILED(hr = GetDataStr(data.Get(), kUserKeys[k], &entry[k]))) return hr;
+        users->push_back(std::move(entry));
+    }
+    return S_OK;
+}
+
+HRESULT QuickLogin(IDispatch* control, const std::u16string& fullUserId, LONG reserved,
+                   LoginAnswer* answer) {
+    ScopedVariant created;
+    HRESULT hr = DispatchCaller(control).Call(u"CreateSSOData", {}, created.Get());
+    if (FAILED(hr)) return hr;
+    ComPtr<IDispatch> data;
+    if (FAILED(hr = TakeObject(created, &data))) return hr;
+    ScopedVariant key = Text(u"strKey_FullUserID"), value = Text(fullUserId);
+    if (FAILED(
+            hr = DispatchCaller(data.Get()).Call(u"SetDataStr", {key.Get(), value.Get()}, nullptr)))
+        return hr;
+    ScopedVariant lReserved = ScopedVariant::Long(reserved),
+                  pData = ScopedVariant::Dispatch(data.Get());
+    ScopedVariant result;
+    hr = DispatchCaller(control).Call(u"BeginSSOLogin", {lReserved.Get(), pData.Get()},
+                                      result.Get());
+    if (FAILED(hr)) return hr;
+    ComPtr<IDispatch> out;
+    if (FAILED(hr = TakeObject(result, &out))) return hr;
+    if (FAILED(hr = GetDataStr(out.Get(), u"strKey_GOResult", &answer->goResult))) return hr;
+    return GetDataStr(out.Get(), u"strKey_ResultURL", &answer->resultUrl);
+}
+
+HRESULT QueryClientVersion(IDispatch* control, std::u16string* version) {
+    ScopedVariant result;
+    HRESULT hr = DispatchCaller(control).Call(u"GetQXClientVersion", {}, result.Get());
+    if (FAILED(hr)) return hr;
+    return TakeText(result, version);
+}
+
+void PrintUserTable(std::ostream& out, const std::vector<UserEntry>& users) {
+    if (users.empty()) {
+        out << "(no accounts)\n";
+        return;
+    }
+    static constexpr std::array<const char*, 5> kHeadings = {"FULL USER ID", "SITE ID", "SHORT ID",
+                                                             "SITE", "CLIENT VERSION"};
+    std::array<size_t, 5> widths{};
+    std::vector<std::array<std::string, 5>> rows;
+    for (size_t k = 0; k < 5; ++k) widths[k] = std::string_view(kHeadings[k]).size();
+    for (const auto& user : users) {
+        auto& row = rows.emplace_back();
+        for (size_t k = 0; k < 5; ++k) {
+            row[k] = Utf8(user[k]);
+            widths[k] = std::max(widths[k], row[k].size());
+        }
+    }
+    auto printRow = [&](auto cell) {
+        std::string line;
+        for (size_t k = 0; k < 5; ++k) {
+            std::string text = cell(k);
+            if (k + 1 < 5) text.resize(widths[k] + 2, ' ');
+            line += text;
+        }
+        out << line << "\n";
+    };
+    printRow([&](size_t k) { return std::string(kHeadings[k]); });
+    for (const auto& row : rows) printRow([&](size_t k) { return row[k]; });
+}
+
+int ReportFailure(const char* what, HRESULT hr, const std::string& message) {
+    std::cerr << "error: " << what << " failed: " << DescribeHResult(hr) << "\n";
+    if (hr == REGDB_E_CLASSNOTREG)
+        std::cerr << "The login control is not registered ("
+                  << platform::RegistryStore::DefaultPath()
+                  << "); register it first with `corvo-sso register`.\n";
+    else if (!message.empty())
+        std::cerr << message << "\n";
+    return 1;
+}
+
+void AddLoginCommands(CLI::App& app, int& exitCode) {
+    // The hosting page, from the app's own --page and --zone.
+    auto open = [&app](LoginSession& session, std::string* message) {
+        const std::string page = app.get_option("--page")->as<std::string>();
+        auto* zoneOption = app.get_option("--zone");
+        const int zone = zoneOption->count() ? zoneOption->as<int>() : -1;
+        return session.Open(page, zone, message);
+    };
+
+    struct UsersArgs {
+        LONG flag = 0;
+        LONG includeSub = 1;
+        bool json = false;
+    };
+    auto users_args = std::make_shared<UsersArgs>();
+    auto* users =
+        app.add_subcommand("users", "List the IM accounts logged in on this machine (GetUserList)");
+    users->add_option("--flag", users_args->flag,
+                      "Account families: 1 marketplace, 2 business-to-business, 0 all");
+    users->add_option("--include-sub", users_args->includeSub,
+                      "1: include sub-accounts (IDs with \":\"); any other value leaves them out");
+    users->add_flag("--json", users_args->json, "Print a JSON array of objects");
+    users->callback([&exitCode, users_args, open] {
+        LoginSession session;
+        std::string message;
+        HRESULT hr = open(session, &message);
+        if (FAILED(hr)) {
+            exitCode = ReportFailure("creating the login control", hr, message);
+            return;
+        }
+        std::vector<UserEntry> list;
+        hr = ListUsers(session.control(), users_args->flag, users_args->includeSub, &list);
+        if (FAILED(hr)) {
+            exitCode = ReportFailure("GetUserList", hr);
+            return;
+        }
+        if (!users_args->json) {
+            PrintUserTable(std::cout, list);
+            return;
+        }
+        std::string json = "[";
+        for (size_t i = 0; i < list.size(); ++i) {
+            json += i ? ",\n {" : "\n {";
+            for (size_t k = 0; k < kUserKeys.size(); ++k) {
+                if (k) json += ", ";
+                AppendJsonString(json, kUserKeys[k]);
+                json += ": ";
+                AppendJsonString(json, list[i][k]);
+            }
+            json += "}";
+        }
+        std::cout << json << (list.empty() ? "]\n" : "\n]\n");
+    });
+
+    struct LoginArgs {
+        std::string user;
+        LONG reserved = 0;
+        bool json = false;
+    };
+    auto login_args = std::make_shared<LoginArgs>();
+    auto* login =
+        app.add_subcommand("login", "Quick login with a logged-in IM account (BeginSSOLogin)");
+    login->add_option("FULLUSERID", login_args->user, "The account's full user ID")->required();
+    login->add_option("--reserved", login_args->reserved, "lReserved (the control expects 0)");
+    login->add_flag("--json", login_args->json, "Print the result as a JSON object");
+    login->callback([&exitCode, login_args, open] {
+        std::u16string user;
+        if (!platform::StrictUtf8ToUtf16(login_args->user, user)) {
+            std::cerr << "error: FULLUSERID is not valid UTF-8\n";
+            exitCode = 2;
+            return;
+        }
+        LoginSession session;
+        std::string message;
+        HRESULT hr = open(session, &message);
+        if (FAILED(hr)) {
+            exitCode = ReportFailure("creating the login control", hr, message);
+            return;
+        }
+        LoginAnswer answer;
+        hr = QuickLogin(session.control(), user, login_args->reserved, &answer);
+        if (FAILED(hr)) {
+            exitCode = ReportFailure("BeginSSOLogin", hr,
+                                     "(no client window for the account, no answer within "
+                                     "3000 ms, or the client refused)");
+            return;
+        }
+        if (login_args->json) {
+            std::string json = "{";
+            AppendJsonString(json, u"strKey_GOResult");
+            json += ": ";
+            AppendJsonString(json, answer.goResult);
+            json += ", ";
+            AppendJsonString(json, u"strKey_ResultURL");
+            json += ": ";
+            AppendJsonString(json, answer.resultUrl);
+            std::cout << json << "}\n";
+        } else {
+            std::cout << "strKey_GOResult\t" << Utf8(answer.goResult) << "\n"
+                      << "strKey_ResultURL\t" << Utf8(answer.resultUrl) << "\n";
+        }
+    });
+
+    auto* version = app.add_subcommand(
+        "client-version",
+        "Print the installed IM client's version (GetQXClientVersion; empty when unknown)");
+    version->callback([&exitCode, open] {
+        LoginSession session;
+        std::string message;
+        HRESULT hr = open(session, &message);
+        if (FAILED(hr)) {
+            exitCode = ReportFailure("creating the login control", hr, message);
+            return;
+        }
+        std::u16string text;
+        if (FAILED(hr = QueryClientVersion(session.control(), &text))) {
+            exitCode = ReportFailure("GetQXClientVersion", hr);
+            return;
+        }
+        std::cout << Utf8(text) << "\n";
+    });
+
+    AddDemoCommand(app, exitCode);
+}
+
+}  // namespace corvo::cli
