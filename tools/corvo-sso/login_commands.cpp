@@ -174,12 +174,18 @@ int ReportFailure(const char* what, HRESULT hr, const std::string& message) {
 }
 
 void AddLoginCommands(CLI::App& app, int& exitCode) {
-    // The hosting page, from the app's own --page and --zone.
-    auto open = [&app](LoginSession& session, std::string* message) {
+    // Runs `work` on a control hosted by the page of the app's own --page and
+    // --zone; the exit code is what `work` returns, or 1 when no control can
+    // be made.
+    auto withControl = [&app, &exitCode](const auto& work) {
         const std::string page = app.get_option("--page")->as<std::string>();
         auto* zoneOption = app.get_option("--zone");
         const int zone = zoneOption->count() ? zoneOption->as<int>() : -1;
-        return session.Open(page, zone, message);
+        LoginSession session;
+        std::string message;
+        const HRESULT hr = session.Open(page, zone, &message);
+        exitCode = FAILED(hr) ? ReportFailure("creating the login control", hr, message)
+                              : work(session.control());
     };
 
     struct UsersArgs {
@@ -195,36 +201,29 @@ void AddLoginCommands(CLI::App& app, int& exitCode) {
     users->add_option("--include-sub", users_args->includeSub,
                       "1: include sub-accounts (IDs with \":\"); any other value leaves them out");
     users->add_flag("--json", users_args->json, "Print a JSON array of objects");
-    users->callback([&exitCode, users_args, open] {
-        LoginSession session;
-        std::string message;
-        HRESULT hr = open(session, &message);
-        if (FAILED(hr)) {
-            exitCode = ReportFailure("creating the login control", hr, message);
-            return;
-        }
-        std::vector<UserEntry> list;
-        hr = ListUsers(session.control(), users_args->flag, users_args->includeSub, &list);
-        if (FAILED(hr)) {
-            exitCode = ReportFailure("GetUserList", hr);
-            return;
-        }
-        if (!users_args->json) {
-            PrintUserTable(std::cout, list);
-            return;
-        }
-        std::string json = "[";
-        for (size_t i = 0; i < list.size(); ++i) {
-            json += i ? ",\n {" : "\n {";
-            for (size_t k = 0; k < kUserKeys.size(); ++k) {
-                if (k) json += ", ";
-                AppendJsonString(json, kUserKeys[k]);
-                json += ": ";
-                AppendJsonString(json, list[i][k]);
+    users->callback([users_args, withControl] {
+        withControl([&](IDispatch* control) {
+            std::vector<UserEntry> list;
+            const HRESULT hr = ListUsers(control, users_args->flag, users_args->includeSub, &list);
+            if (FAILED(hr)) return ReportFailure("GetUserList", hr);
+            if (!users_args->json) {
+                PrintUserTable(std::cout, list);
+                return 0;
             }
-            json += "}";
-        }
-        std::cout << json << (list.empty() ? "]\n" : "\n]\n");
+            std::string json = "[";
+            for (size_t i = 0; i < list.size(); ++i) {
+                json += i ? ",\n {" : "\n {";
+                for (size_t k = 0; k < kUserKeys.size(); ++k) {
+                    if (k) json += ", ";
+                    AppendJsonString(json, kUserKeys[k]);
+                    json += ": ";
+                    AppendJsonString(json, list[i][k]);
+                }
+                json += "}";
+            }
+            std::cout << json << (list.empty() ? "]\n" : "\n]\n");
+            return 0;
+        });
     });
 
     struct LoginArgs {
@@ -238,61 +237,49 @@ void AddLoginCommands(CLI::App& app, int& exitCode) {
     login->add_option("FULLUSERID", login_args->user, "The account's full user ID")->required();
     login->add_option("--reserved", login_args->reserved, "lReserved (the control expects 0)");
     login->add_flag("--json", login_args->json, "Print the result as a JSON object");
-    login->callback([&exitCode, login_args, open] {
+    login->callback([&exitCode, login_args, withControl] {
         std::u16string user;
         if (!platform::StrictUtf8ToUtf16(login_args->user, user)) {
             std::cerr << "error: FULLUSERID is not valid UTF-8\n";
             exitCode = 2;
             return;
         }
-        LoginSession session;
-        std::string message;
-        HRESULT hr = open(session, &message);
-        if (FAILED(hr)) {
-            exitCode = ReportFailure("creating the login control", hr, message);
-            return;
-        }
-        LoginAnswer answer;
-        hr = QuickLogin(session.control(), user, login_args->reserved, &answer);
-        if (FAILED(hr)) {
-            exitCode = ReportFailure("BeginSSOLogin", hr,
+        withControl([&](IDispatch* control) {
+            LoginAnswer answer;
+            const HRESULT hr = QuickLogin(control, user, login_args->reserved, &answer);
+            if (FAILED(hr))
+                return ReportFailure("BeginSSOLogin", hr,
                                      "(no client window for the account, no answer within "
                                      "3000 ms, or the client refused)");
-            return;
-        }
-        if (login_args->json) {
-            std::string json = "{";
-            AppendJsonString(json, u"strKey_GOResult");
-            json += ": ";
-            AppendJsonString(json, answer.goResult);
-            json += ", ";
-            AppendJsonString(json, u"strKey_ResultURL");
-            json += ": ";
-            AppendJsonString(json, answer.resultUrl);
-            std::cout << json << "}\n";
-        } else {
-            std::cout << "strKey_GOResult\t" << Utf8(answer.goResult) << "\n"
-                      << "strKey_ResultURL\t" << Utf8(answer.resultUrl) << "\n";
-        }
+            if (login_args->json) {
+                std::string json = "{";
+                AppendJsonString(json, u"strKey_GOResult");
+                json += ": ";
+                AppendJsonString(json, answer.goResult);
+                json += ", ";
+                AppendJsonString(json, u"strKey_ResultURL");
+                json += ": ";
+                AppendJsonString(json, answer.resultUrl);
+                std::cout << json << "}\n";
+            } else {
+                std::cout << "strKey_GOResult\t" << Utf8(answer.goResult) << "\n"
+                          << "strKey_ResultURL\t" << Utf8(answer.resultUrl) << "\n";
+            }
+            return 0;
+        });
     });
 
     auto* version = app.add_subcommand(
         "client-version",
         "Print the installed IM client's version (GetQXClientVersion; empty when unknown)");
-    version->callback([&exitCode, open] {
-        LoginSession session;
-        std::string message;
-        HRESULT hr = open(session, &message);
-        if (FAILED(hr)) {
-            exitCode = ReportFailure("creating the login control", hr, message);
-            return;
-        }
-        std::u16string text;
-        if (FAILED(hr = QueryClientVersion(session.control(), &text))) {
-            exitCode = ReportFailure("GetQXClientVersion", hr);
-            return;
-        }
-        std::cout << Utf8(text) << "\n";
+    version->callback([withControl] {
+        withControl([](IDispatch* control) {
+            std::u16string text;
+            const HRESULT hr = QueryClientVersion(control, &text);
+            if (FAILED(hr)) return ReportFailure("GetQXClientVersion", hr);
+            std::cout << Utf8(text) << "\n";
+            return 0;
+        });
     });
 
     AddDemoCommand(app, exitCode);
