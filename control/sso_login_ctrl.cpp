@@ -6,8 +6,11 @@
 #include <new>
 #include <string>
 
+#include "control/client_version.h"
 #include "control/enum_connection_points.h"
+#include "control/quick_login.h"
 #include "control/site_lock.h"
+#include "control/user_discovery.h"
 #include "data/sso_data.h"
 #include "data/sso_data_array.h"
 #include "platform/com/allocation_fault_injection.h"
@@ -102,7 +105,11 @@ HRESULT CSSOLoginCtrl::InitSSOLoginCtrl(ISSOData*, LONG) {
 HRESULT CSSOLoginCtrl::GetQXClientVersion(BSTR* pOutVersion) {
     if (!IsSiteAllowed()) return E_FAIL;
     if (!ClearOut(pOutVersion)) return E_INVALIDARG;
-    return E_NOTIMPL;  // placeholder: the client version lookup is not built yet
+    // The lookup never fails the call: any failure gives the empty version.
+    BstrPtr version = BstrPtr::FromText(control::LookUpClientVersion(*helper_));
+    if (!version) return E_OUTOFMEMORY;
+    *pOutVersion = version.Detach();
+    return S_OK;
 }
 
 HRESULT CSSOLoginCtrl::CreateSSOData(ISSOData** ppOutSSOData) {
@@ -115,16 +122,21 @@ HRESULT CSSOLoginCtrl::CreateSSODataArray(ISSODataArray** ppOutArray) {
     return CreateDataObject<data::CSSODataArray>(IID_ISSODataArray, ppOutArray);
 }
 
-HRESULT CSSOLoginCtrl::GetUserList(LONG, LONG, ISSODataArray** ppOutArray) {
+HRESULT CSSOLoginCtrl::GetUserList(LONG lFlag, LONG lIncludeSubAccount,
+                                   ISSODataArray** ppOutArray) {
     if (!IsSiteAllowed()) return E_FAIL;
     if (!ClearOut(ppOutArray)) return E_INVALIDARG;
-    return E_NOTIMPL;  // placeholder: account discovery is not built yet
+    // The array and its items come from this control's own creation methods,
+    // so each of them passes the gate again.
+    return control::ListLoggedInAccounts(static_cast<ISSOLoginCtrl*>(this), *helper_, lFlag,
+                                         lIncludeSubAccount, ppOutArray);
 }
 
-HRESULT CSSOLoginCtrl::BeginSSOLogin(LONG, ISSOData*, ISSOData** ppOutResult) {
+HRESULT CSSOLoginCtrl::BeginSSOLogin(LONG lReserved, ISSOData* pSSOData, ISSOData** ppOutResult) {
     if (!IsSiteAllowed()) return E_FAIL;
-    if (!ClearOut(ppOutResult)) return E_INVALIDARG;
-    return E_NOTIMPL;  // placeholder: the quick-login exchange is not built yet
+    if (!pSSOData || !ppOutResult) return E_INVALIDARG;
+    *ppOutResult = nullptr;
+    return control::BeginQuickLogin(*helper_, lReserved, pSSOData, ppOutResult);
 }
 
 HRESULT CSSOLoginCtrl::GetSSOLoginCtrlVersion(BSTR* pOutVersion) {

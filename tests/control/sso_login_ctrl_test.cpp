@@ -2,6 +2,7 @@
 // lifetime of the object.
 #include "control/sso_login_ctrl.h"
 
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -160,17 +161,24 @@ TEST_F(Methods, CreateSSODataArrayGivesEmptyArray) {
     EXPECT_EQ(size, 0u);
 }
 
-TEST_F(Methods, NotYetBuiltMethodsClearTheirOutAndSayNotImplemented) {
+// Without an IM client: the user list is empty, the version is empty, and a
+// quick login without data object is refused before anything else.
+TEST_F(Methods, ExchangeMethodsWithoutClient) {
+    setenv("CORVO_IM_DIR", "/nonexistent/corvo-im", 1);  // no client windows at all
     HostedControl h(AllowedPage());
-    for (const MethodCall& m : AllMethods()) {
-        const std::string name = m.name;
-        if (name != "GetQXClientVersion" && name != "GetUserList" && name != "BeginSSOLogin")
-            continue;
-        SCOPED_TRACE(name);
-        void* out = kUntouched;
-        EXPECT_EQ(m.call(h.ctrl.Get(), &out), E_NOTIMPL);
-        EXPECT_EQ(out, nullptr);
-    }
+    ComPtr<ISSODataArray> array;
+    EXPECT_EQ(h.ctrl->GetUserList(0, 0, array.Out()), S_OK);
+    ULONG size = 99;
+    ASSERT_TRUE(array);
+    EXPECT_EQ(array->GetSize(&size), S_OK);
+    EXPECT_EQ(size, 0u);
+    BstrPtr version;
+    EXPECT_EQ(h.ctrl->GetQXClientVersion(version.Out()), S_OK);
+    EXPECT_TRUE(version);
+    void* out = kUntouched;
+    EXPECT_EQ(h.ctrl->BeginSSOLogin(0, nullptr, reinterpret_cast<ISSOData**>(&out)), E_INVALIDARG);
+    EXPECT_EQ(out, kUntouched);
+    unsetenv("CORVO_IM_DIR");
 }
 
 TEST_F(Methods, ErrorInfoIsAnsweredForOwnInterfaceOnly) {

@@ -1,0 +1,29 @@
+// The path of the loaded file that holds a given piece of code: the shared
+// library or the program (the GetModuleFileNameW stand-in for the module
+// that contains the caller).
+//
+// The path is what the dynamic loader recorded for the library, or the
+// program's own file (/proc/self/exe) for code linked into the program; a
+// relative name (a library loaded by a relative path) is made absolute
+// against the current directory. It is returned as UTF-16.
+//
+// The Windows call fills a buffer of 260 characters, terminating NUL
+// included, and silently cuts a longer path, which would then name another
+// directory. Here a path that needs more than 259 UTF-16 code units fails
+// instead, as does a path that is not valid UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace corvo::platform {
+
+// Characters of the caller's buffer, terminating NUL included.
+inline constexpr size_t kModuleFileNameCapacity = 260;
+
+// The full path of the file holding `address`, or nothing when the address
+// belongs to no loaded file or the path does not fit (see above).
+std::optional<std::u16string> GetModuleFileName(const void* address);
+
+}  // namespace corvo::platform
