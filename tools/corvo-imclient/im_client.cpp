@@ -143,6 +143,7 @@ void ImClient::Serve(const Window& window) {
         // exchange in the block follows while it waits for the event.
         if (window.window.ServeOne(handler, 0) == platform::ServeOutcome::kFailed) return;
         if (!got) continue;
+        if (options_.printRequests) Print(DescribeMessage(received));
         ResponderReport report = AnswerLoginRequest(options_, window.account, received);
         if (!report.record.empty()) Print(report.record);
         if (!report.error.empty()) {

@@ -40,6 +40,11 @@ srlz::SSOLoginRecord MakeAnswer(const ClientOptions& options, std::u16string_vie
     answer.result = options.result;
     answer.srcUrl = request.srcUrl;
     answer.realSSOUrl = options.answerUrl;
+    // "{account}" in the address stands for the account that answers.
+    static constexpr std::u16string_view kAccountField = u"{account}";
+    for (size_t at = 0; (at = answer.realSSOUrl.find(kAccountField, at)) != std::u16string::npos;
+         at += account.size())
+        answer.realSSOUrl.replace(at, kAccountField.size(), account);
     return answer;
 }
 
@@ -68,18 +73,19 @@ std::string EscapeForRecord(std::u16string_view text) {
     return out;
 }
 
+std::string DescribeMessage(const platform::CopyDataMessage& message) {
+    const auto line = DecodeRequestLine(message.data);
+    return "request " + (line ? Utf8(*line) : std::string("(no line)")) + "\n" +
+           "request-message wParam=" + std::to_string(message.wParam) +
+           " dwData=" + std::to_string(message.dwData) +
+           " cbData=" + std::to_string(message.data.size()) + " bytes=" + Hex(message.data) + "\n";
+}
+
 ResponderReport AnswerLoginRequest(const ClientOptions& options, std::u16string_view account,
                                    const platform::CopyDataMessage& message) {
     ResponderReport report;
     const std::string who = "account " + Utf8(account) + ": ";
     auto line = DecodeRequestLine(message.data);
-    if (options.printRequests) {
-        report.record = "request " + (line ? Utf8(*line) : std::string("(no line)")) + "\n" +
-                        "request-message wParam=" + std::to_string(message.wParam) +
-                        " dwData=" + std::to_string(message.dwData) +
-                        " cbData=" + std::to_string(message.data.size()) +
-                        " bytes=" + Hex(message.data) + "\n";
-    }
     if (message.dwData != 1 || !line) {
         report.error = who + "ignored a message that is not a request line";
         return report;
@@ -106,7 +112,9 @@ ResponderReport AnswerLoginRequest(const ClientOptions& options, std::u16string_
         report.error = who + "cannot read the request: " + control::BlockStatusText(status);
         return report;
     }
-    if (options.printRequests) report.record += "request-document " + EscapeForRecord(text) + "\n";
+    if (options.printRequests)
+        report.record =
+            "request-document " + Utf8(request->blockName) + " " + EscapeForRecord(text) + "\n";
 
     const srlz::XParamSLHelper helper;
     srlz::SSOLoginRecord answer = MakeAnswer(options, account, helper.ReadLoginAnswer(text));

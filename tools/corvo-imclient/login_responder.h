@@ -11,9 +11,15 @@
 
 namespace corvo::imclient {
 
+// The record printed for a message as it arrives (--print-requests), two
+// lines each ended by LF:
+//   request LINE
+//   request-message wParam=N dwData=N cbData=N bytes=HEX
+std::string DescribeMessage(const platform::CopyDataMessage& message);
+
 struct ResponderReport {
-    // With --print-requests: the record printed for the request (several
-    // lines, each ended by LF), else empty.
+    // With --print-requests, once the request document has been read:
+    //   request-document BLOCKNAME DOCUMENT      (escaped, see EscapeForRecord)
     std::string record;
     // A problem worth reporting on standard error, else empty.
     std::string error;

@@ -53,8 +53,10 @@ int Run(int argc, char** argv) {
     app.add_option("--client-version", clientVersion,
                    "The client's version, written into every user document");
     app.add_option("--result", options.result, "The answer's result (1 means success)");
-    app.add_option("--answer-url", answerUrl,
-                   "The answer's realSSOUrl (default: an https address on an allowed login host)");
+    app.add_option(
+        "--answer-url", answerUrl,
+        "The answer's realSSOUrl; \"{account}\" in it stands for the account (default: an "
+        "https address on an allowed login host)");
     app.add_flag("--no-signal", options.noSignal, "Answer but never signal the completion event");
     app.add_option("--delay-ms", options.delayMs, "Wait this long before answering a request");
     app.add_flag("--hang", options.hangAll, "No window ever reads its socket");

@@ -1,0 +1,104 @@
+// Helpers of the end-to-end tests: a private directory per test (endpoint
+// directory and registry), the reference IM client as a child process, a
+// control hosted on an allowed page, and the shared-memory namespace.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "control/sso_login_ctrl.h"
+#include "platform/com/bstr_ptr.h"
+#include "platform/com/com_ptr.h"
+#include "tests/control/fake_site.h"
+
+namespace corvo::e2e {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// A fresh directory named by CORVO_IM_DIR (its "im" subdirectory) and
+// CORVO_REGISTRY while the object lives; removed afterwards.
+class PrivateEnvironment {
+  public:
+    PrivateEnvironment();
+    ~PrivateEnvironment();
+    const fs::path& root() const { return root_; }
+    fs::path imDirectory() const { return root_ / "im"; }
+
+  private:
+    fs::path root_;
+};
+
+// The reference client, started with `args` (--ready-file and output file
+// added); stopped with SIGTERM when the object goes away.
+class ClientProcess {
+  public:
+    explicit ClientProcess(const PrivateEnvironment& env, std::vector<std::string> args,
+                           std::string name = "client");
+    ~ClientProcess();
+    ClientProcess(const ClientProcess&) = delete;
+    ClientProcess& operator=(const ClientProcess&) = delete;
+
+    bool ready() const { return ready_; }
+    pid_t pid() const { return pid_; }
+    // Stops with SIGTERM; the exit status (-1 when it did not exit normally).
+    int Stop();
+    // Kills with SIGKILL and reaps.
+    void Kill();
+    // Standard output so far (the --print-requests records).
+    std::string Output() const;
+    // The lines of the output that start with `prefix` followed by a space,
+    // without the prefix.
+    std::vector<std::string> Records(const std::string& prefix) const;
+
+  private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+    fs::path output_;
+};
+
+// Runs a program to its end; its exit status and standard output.
+struct ProgramResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+
+// A control hosted on an allowed page.
+ComPtr<ISSOLoginCtrl> NewHostedControl();
+
+// A new data object holding "strKey_FullUserID" = `userId`.
+ComPtr<ISSOData> NewLoginData(ISSOLoginCtrl* ctrl, std::u16string_view userId);
+
+// The value of `name` in `data` (nothing when the key is missing).
+std::optional<std::u16string> DataStr(ISSOData* data, std::u16string_view name);
+
+struct LoginOutcome {
+    HRESULT hr = E_UNEXPECTED;
+    ComPtr<ISSOData> data;    // the object passed in
+    ComPtr<ISSOData> result;  // the out value
+    std::chrono::milliseconds elapsed{0};
+};
+// BeginSSOLogin(lReserved, new data for `userId`) on a new hosted control.
+LoginOutcome QuickLogin(std::u16string_view userId, LONG reserved = 0);
+
+// One user-list item: the five values in the order the control sets them.
+using UserItem = std::vector<std::u16string>;
+HRESULT UserList(LONG flag, LONG includeSubAccount, std::vector<UserItem>* items);
+
+// True when the shared-memory object (block) or named semaphore (event) of
+// exchange name `name` exists.
+bool BlockExists(std::u16string_view name);
+bool EventExists(std::u16string_view name);
+
+std::string Utf8(std::u16string_view text);
+std::u16string Utf16(std::string_view text);
+
+}  // namespace corvo::e2e
