@@ -1,7 +1,10 @@
 #include "xparam/wide_string.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
+
+#include "xparam/small_block_pool.h"
 
 namespace xparam::wide_string_detail {
 
@@ -14,18 +17,47 @@ uint64_t AtLeastMinimum(uint64_t capacity) {
     return capacity < kMinCapacity ? kMinCapacity : capacity;
 }
 
+std::size_t BlockBytes(std::size_t unitSize, uint64_t capacity) {
+    return sizeof(BlockHeader) + (static_cast<std::size_t>(capacity) + 1) * unitSize;
+}
+
 }  // namespace
 
 void* Reallocate(void* old, std::size_t unitSize, uint64_t capacity) {
     if (capacity > kMaxCapacity) throw std::bad_alloc();
-    std::size_t bytes = sizeof(BlockHeader) + (static_cast<std::size_t>(capacity) + 1) * unitSize;
-    void* block = std::realloc(old, bytes);
-    if (block == nullptr) throw std::bad_alloc();
+    const std::size_t bytes = BlockBytes(unitSize, capacity);
+    if (old != nullptr) {
+        auto* header = static_cast<BlockHeader*>(old);
+        const std::size_t oldBytes = BlockBytes(unitSize, header->capacity);
+        if (SmallBlockPool::SameBlock(oldBytes, bytes)) {
+            header->capacity = static_cast<uint32_t>(capacity);
+            return old;
+        }
+        if (oldBytes > SmallBlockPool::kMaxPooledSize && bytes > SmallBlockPool::kMaxPooledSize) {
+            // Both sizes lie outside the pool, which serves them from malloc.
+            void* block = std::realloc(old, bytes);
+            if (block == nullptr) throw std::bad_alloc();
+            static_cast<BlockHeader*>(block)->capacity = static_cast<uint32_t>(capacity);
+            return block;
+        }
+    }
+    void* block = SmallBlockPool::Allocate(bytes);
+    static_cast<BlockHeader*>(block)->capacity = static_cast<uint32_t>(capacity);
+    if (old != nullptr) {
+        auto* header = static_cast<BlockHeader*>(old);
+        const std::size_t oldBytes = BlockBytes(unitSize, header->capacity);
+        std::memcpy(static_cast<char*>(block) + sizeof(BlockHeader),
+                    static_cast<char*>(old) + sizeof(BlockHeader),
+                    (oldBytes < bytes ? oldBytes : bytes) - sizeof(BlockHeader));
+        static_cast<BlockHeader*>(block)->length = header->length;
+        SmallBlockPool::Free(old, oldBytes);
+    }
     return block;
 }
 
-void Free(void* block) noexcept {
-    std::free(block);
+void Free(void* block, std::size_t unitSize) noexcept {
+    if (block == nullptr) return;
+    SmallBlockPool::Free(block, BlockBytes(unitSize, static_cast<BlockHeader*>(block)->capacity));
 }
 
 uint64_t CapacityForAssign(uint32_t capacity, uint64_t needed) {

@@ -28,9 +28,11 @@ struct BlockHeader {
 
 // Allocation of blocks; kept out of line so the hot append path stays small.
 // Returns a block with room for the header, `capacity` units and the
-// terminator; `old` (may be null) is reallocated with its contents preserved.
+// terminator, its capacity field set; `old` (may be null) is reallocated with
+// its contents preserved. Blocks come from the small-block pool, sized by their
+// capacity, so a block is freed with the unit size it was allocated with.
 void* Reallocate(void* old, std::size_t unitSize, uint64_t capacity);
-void Free(void* block) noexcept;
+void Free(void* block, std::size_t unitSize) noexcept;
 
 // Capacity for an assignment of `needed` units into a block of `capacity`, or 0
 // when the current block serves.
@@ -67,7 +69,7 @@ class BasicWideString {
         other.Clear();
         return *this;
     }
-    ~BasicWideString() { wide_string_detail::Free(block_); }
+    ~BasicWideString() { wide_string_detail::Free(block_, sizeof(Unit)); }
 
     bool Empty() const noexcept { return block_ == nullptr || Header()->length == 0; }
     uint32_t Length() const noexcept { return block_ ? Header()->length : 0; }
@@ -97,7 +99,7 @@ class BasicWideString {
         Unit* units = UnitsOf(fresh);
         __builtin_memcpy(units, text, length * sizeof(Unit));
         units[length] = Unit(0);
-        wide_string_detail::Free(block_);
+        wide_string_detail::Free(block_, sizeof(Unit));
         block_ = fresh;
     }
 
@@ -140,7 +142,7 @@ class BasicWideString {
     }
 
     void Clear() noexcept {
-        wide_string_detail::Free(block_);
+        wide_string_detail::Free(block_, sizeof(Unit));
         block_ = nullptr;
     }
 
