@@ -86,10 +86,22 @@ bool DecodeText(const uint8_t* bytes, size_t size, uint32_t codePage, const char
         return true;
     }
     const char* chars = reinterpret_cast<const char*>(bytes);
-    const int32_t needed = WideFromBytes(chars, size, codePage, nullptr, 0);
-    if (needed <= 0) return false;
-    state.wide = std::make_unique_for_overwrite<char16_t[]>(static_cast<size_t>(needed));
-    const int32_t n = WideFromBytes(chars, size, codePage, state.wide.get(), needed);
+    if (size == 0 || size > static_cast<size_t>(INT32_MAX)) return false;
+    // One pass: no supported code page makes more UTF-16 units than it has
+    // bytes, so the byte count is a sufficient capacity. Count first only if
+    // a converter ever needs more.
+    int32_t capacity = static_cast<int32_t>(size);
+    state.wide = std::make_unique_for_overwrite<char16_t[]>(size);
+    int32_t n = WideFromBytes(chars, size, codePage, state.wide.get(), capacity);
+    if (n <= 0) {
+        capacity = WideFromBytes(chars, size, codePage, nullptr, 0);
+        if (capacity <= static_cast<int32_t>(size)) {
+            state.wide.reset();
+            return false;
+        }
+        state.wide = std::make_unique_for_overwrite<char16_t[]>(static_cast<size_t>(capacity));
+        n = WideFromBytes(chars, size, codePage, state.wide.get(), capacity);
+    }
     if (n <= 0) {
         state.wide.reset();
         return false;

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -34,6 +35,33 @@ WideString Widen(const char* text, unsigned int codePage) {
     WideString wide;
     ToWide(text, -1, codePage, wide);
     return wide;
+}
+
+// UTF-8 output without a counting pass: a buffer for the largest possible
+// output (three bytes a unit) and one conversion. Only the pages written are
+// touched; a result much smaller than a small buffer is moved to an exact
+// one. Returns the byte count (room for the terminator follows it), or 0 for
+// other code pages and failures.
+int32_t NarrowInOnePass(const WideString& text, unsigned int codePage,
+                        std::unique_ptr<char[]>& bytes) {
+    constexpr size_t kExactBelow = size_t(1) << 20;
+    if (codePage != corvo::platform::kCodePageUtf8) return 0;
+    const size_t units = text.Length();
+    if (units > static_cast<size_t>(INT32_MAX / 3)) return 0;
+    const size_t capacity = units * 3;
+    bytes = std::make_unique_for_overwrite<char[]>(capacity + 1);
+    const int32_t size =
+        BytesFromWide(text.Data(), units, codePage, bytes.get(), static_cast<int32_t>(capacity));
+    if (size <= 0) {
+        bytes.reset();
+        return 0;
+    }
+    if (capacity < kExactBelow && static_cast<size_t>(size) * 2 < capacity) {
+        auto exact = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size) + 1);
+        std::memcpy(exact.get(), bytes.get(), static_cast<size_t>(size));
+        bytes = std::move(exact);
+    }
+    return size;
 }
 
 // The file form: the declaration, the line break, then the tree.
@@ -120,10 +148,16 @@ const char* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char* pIn
     WideString text;
     XmlWriter(View(indent), View(lineBreak), text).Write(XParamImpl::From(pRoot));
     if (text.Empty()) return "";
-    const int32_t size = BytesFromWide(text.Data(), text.Length(), codePage, nullptr, 0);
-    if (size <= 0) return "";
-    auto bytes = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size) + 1);
-    if (BytesFromWide(text.Data(), text.Length(), codePage, bytes.get(), size) != size) return "";
+    std::unique_ptr<char[]> bytes;
+    int32_t size = NarrowInOnePass(text, codePage, bytes);
+    if (size <= 0) {
+        size = BytesFromWide(text.Data(), text.Length(), codePage, nullptr, 0);
+        if (size <= 0) return "";
+        bytes = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size) + 1);
+        if (BytesFromWide(text.Data(), text.Length(), codePage, bytes.get(), size) != size) {
+            return "";
+        }
+    }
     bytes[static_cast<size_t>(size)] = 0;
     nLen = size;
     return ArrayInRes<char>::Put(res, std::move(bytes));

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/posix/code_page_result.h"
 
 namespace corvo::platform {
@@ -17,33 +21,57 @@ bool IsLowSurrogate(char16_t u) {
     return u >= 0xDC00 && u <= 0xDFFF;
 }
 
-// Output cursor: counts only when there is no buffer, checks room otherwise.
-template <class Unit, bool kWrite>
+// Output cursor: counts only when there is no buffer; checks room unless the
+// caller proved that the buffer holds the largest possible output (kCheck
+// false).
+template <class Unit, bool kWrite, bool kCheck = true>
 struct Sink {
     Unit* out;
     size_t capacity;
     size_t n = 0;
 
-    bool Room(size_t k) const { return !kWrite || capacity - n >= k; }
+    bool Room(size_t k) const { return !kWrite || !kCheck || capacity - n >= k; }
     void Put(Unit u) {
         if constexpr (kWrite) out[n] = u;
         ++n;
     }
 };
 
-template <bool kWrite>
+// Widens the run of ASCII bytes at in[i..count) into the sink, 16 or 8 bytes
+// at a time; stops before the block that holds a byte above 0x7F.
+template <bool kWrite, bool kCheck>
+void WidenAsciiRun(const uint8_t* in, size_t count, size_t& i,
+                   Sink<char16_t, kWrite, kCheck>& sink) {
+#if defined(__SSE2__)
+    if constexpr (kWrite && !kCheck) {
+        const __m128i zero = _mm_setzero_si128();
+        while (i + 16 <= count) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            if (_mm_movemask_epi8(v) != 0) break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sink.out + sink.n),
+                             _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sink.out + sink.n + 8),
+                             _mm_unpackhi_epi8(v, zero));
+            i += 16;
+            sink.n += 16;
+        }
+    }
+#endif
+    while (i + 8 <= count && sink.Room(8)) {
+        uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        if (word & kHighBits) break;
+        for (int k = 0; k < 8; ++k) sink.Put(in[i + k]);
+        i += 8;
+    }
+}
+
+template <bool kWrite, bool kCheck = true>
 size_t DecodeUtf8(const uint8_t* in, size_t count, char16_t* out, size_t capacity) {
-    Sink<char16_t, kWrite> sink{out, capacity};
+    Sink<char16_t, kWrite, kCheck> sink{out, capacity};
     size_t i = 0;
     while (i < count) {
-        // Runs of ASCII eight bytes at a time.
-        while (i + 8 <= count && sink.Room(8)) {
-            uint64_t word;
-            std::memcpy(&word, in + i, 8);
-            if (word & kHighBits) break;
-            for (int k = 0; k < 8; ++k) sink.Put(in[i + k]);
-            i += 8;
-        }
+        WidenAsciiRun(in, count, i, sink);
         if (i >= count) break;
         const uint8_t lead = in[i];
         if (!sink.Room(1)) return kConversionNoRoom;
@@ -104,11 +132,43 @@ size_t DecodeUtf8(const uint8_t* in, size_t count, char16_t* out, size_t capacit
     return sink.n;
 }
 
-template <bool kWrite>
+// Narrows the run of units below U+0080 at in[i..count) into the sink, eight
+// units at a time; stops before the block that holds another unit.
+template <bool kWrite, bool kCheck>
+void NarrowAsciiRun(const char16_t* in, size_t count, size_t& i,
+                    Sink<uint8_t, kWrite, kCheck>& sink) {
+#if defined(__SSE2__)
+    if constexpr (kWrite && !kCheck) {
+        const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+        while (i + 8 <= count) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128())) !=
+                0xFFFF) {
+                break;
+            }
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(sink.out + sink.n), _mm_packus_epi16(v, v));
+            i += 8;
+            sink.n += 8;
+        }
+        return;
+    }
+#endif
+    while (i + 4 <= count && sink.Room(4)) {
+        uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        if (word & 0xFF80FF80FF80FF80ull) break;
+        for (int k = 0; k < 4; ++k) sink.Put(static_cast<uint8_t>(in[i + k]));
+        i += 4;
+    }
+}
+
+template <bool kWrite, bool kCheck = true>
 size_t EncodeUtf8(const char16_t* in, size_t count, uint8_t* out, size_t capacity) {
-    Sink<uint8_t, kWrite> sink{out, capacity};
+    Sink<uint8_t, kWrite, kCheck> sink{out, capacity};
     size_t i = 0;
     while (i < count) {
+        NarrowAsciiRun(in, count, i, sink);
+        if (i >= count) break;
         uint32_t cp = in[i++];
         if (cp < 0x80) {
             if (!sink.Room(1)) return kConversionNoRoom;
@@ -142,13 +202,18 @@ size_t EncodeUtf8(const char16_t* in, size_t count, uint8_t* out, size_t capacit
 }  // namespace
 
 size_t Utf8ToUtf16(const uint8_t* in, size_t count, char16_t* out, size_t capacity) {
-    return out ? DecodeUtf8<true>(in, count, out, capacity)
-               : DecodeUtf8<false>(in, count, nullptr, 0);
+    if (out == nullptr) return DecodeUtf8<false>(in, count, nullptr, 0);
+    // No input byte makes more than one unit (a 4-byte sequence makes two),
+    // so room for `count` units needs no checks.
+    if (capacity >= count) return DecodeUtf8<true, false>(in, count, out, capacity);
+    return DecodeUtf8<true>(in, count, out, capacity);
 }
 
 size_t Utf16ToUtf8(const char16_t* in, size_t count, uint8_t* out, size_t capacity) {
-    return out ? EncodeUtf8<true>(in, count, out, capacity)
-               : EncodeUtf8<false>(in, count, nullptr, 0);
+    if (out == nullptr) return EncodeUtf8<false>(in, count, nullptr, 0);
+    // No unit makes more than three bytes (a surrogate pair makes four).
+    if (capacity / 3 >= count) return EncodeUtf8<true, false>(in, count, out, capacity);
+    return EncodeUtf8<true>(in, count, out, capacity);
 }
 
 size_t Utf16BytesToUtf16(const uint8_t* in, size_t count, bool bigEndian, char16_t* out,
