@@ -34,6 +34,9 @@ class ref_counter_base : public Interface {
     // Bulk adjustments for implementations that hold several references of
     // their own on an object (a node's links from its siblings and list).
     void AddRefs(int32_t n) noexcept { count_.fetch_add(n, std::memory_order_relaxed); }
+    // Sets the count of an object that no other thread can reach yet (just
+    // created, its pointer not yet published), sparing the atomic updates.
+    void SetUnsharedCount(int32_t n) noexcept { count_.store(n, std::memory_order_relaxed); }
     // True when this took the count to zero; the caller then destroys.
     bool ReleaseRefs(int32_t n) noexcept {
         return count_.fetch_sub(n, std::memory_order_acq_rel) == n;

@@ -134,43 +134,42 @@ void PutCopy(const CharT* text, std::size_t length, const CharT*& pOut, int& nLe
 XParamImpl::~XParamImpl() {
     ReleaseValue();
     if (children_) {
-        std::vector<XParamImpl*> dying;
+        XParamImpl* dying = nullptr;
         ReleaseChildren(dying);
         DestroyAll(dying);
     }
 }
 
-void XParamImpl::ReleaseChildren(std::vector<XParamImpl*>& dying) noexcept {
+void XParamImpl::ReleaseChildren(XParamImpl*& dying) noexcept {
     if (!children_) return;
     XParamImpl* child = children_->first;
     children_->first = children_->last = nullptr;
     children_->count = 0;
     if (children_->index) children_->index->Clear();
     // Every link of the chain goes at once, so each child loses exactly its two
-    // link references and no release cascades along the chain.
+    // link references and no release cascades along the chain. A child that
+    // dies joins the work stack through its (now unused) next link.
     while (child) {
         XParamImpl* next = child->next_;
+        // Cleared before the release: a child that survives may be released
+        // on another thread at once and must not be touched afterwards.
         child->prev_ = child->next_ = nullptr;
         child->parent_ = nullptr;
         if (child->ReleaseRefs(2)) {
-            try {
-                dying.push_back(child);
-            } catch (...) {
-                // Out of memory for the work list: fall back to destroying
-                // this subtree directly (recursing only as deep as it is).
-                delete child;
-            }
+            child->next_ = dying;
+            dying = child;
         }
         child = next;
     }
 }
 
-void XParamImpl::DestroyAll(std::vector<XParamImpl*>& dying) noexcept {
-    // Each node hands its children to the work list before it is deleted, so
+void XParamImpl::DestroyAll(XParamImpl* dying) noexcept {
+    // Each node hands its children to the work stack before it is deleted, so
     // its destructor finds an empty list and nothing recurses.
-    while (!dying.empty()) {
-        XParamImpl* node = dying.back();
-        dying.pop_back();
+    while (dying) {
+        XParamImpl* node = dying;
+        dying = node->next_;
+        node->next_ = nullptr;
         node->ReleaseChildren(dying);
         delete node;
     }
@@ -766,6 +765,22 @@ void XParamImpl::LinkBetween(XParamImpl* child, XParamImpl* prev, XParamImpl* ne
     }
 }
 
+XParamImpl* XParamImpl::AppendNewChild() {
+    ChildList& list = Children();
+    if (list.index) list.index->ReserveOneMore();
+    auto* child = new XParamImpl();
+    // Nobody else can see the node yet: its two link references are set
+    // directly instead of adding them to the creator's one and dropping that.
+    child->SetUnsharedCount(2);
+    child->prev_ = list.last;
+    (list.last ? list.last->next_ : list.first) = child;
+    list.last = child;
+    ++list.count;
+    child->parent_ = this;
+    if (list.index) list.index->InsertLast(child);
+    return child;
+}
+
 void XParamImpl::Unlink(XParamImpl* child) noexcept {
     ChildList& list = *children_;
     if (list.index) list.index->Remove(child, child->name_.Data(), child->name_.Length());
@@ -811,7 +826,7 @@ void XParamImpl::Detach() {
 }
 
 void XParamImpl::RemoveAllChildren() {
-    std::vector<XParamImpl*> dying;
+    XParamImpl* dying = nullptr;
     ReleaseChildren(dying);
     DestroyAll(dying);
 }

@@ -20,6 +20,7 @@
 
 #include "xparam/name_index.h"
 #include "xparam/ref_counter_base.h"
+#include "xparam/small_block_pool.h"
 #include "xparam/wide_string.h"
 #include "xparam/xparam.h"
 
@@ -29,6 +30,12 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
   public:
     XParamImpl() noexcept { value_.bits = 0; }
     ~XParamImpl() override;
+
+    // Nodes and child lists live in the small-block pool.
+    static void* operator new(std::size_t size) { return SmallBlockPool::Allocate(size); }
+    static void operator delete(void* p, std::size_t size) noexcept {
+        SmallBlockPool::Free(p, size);
+    }
 
     // A new detached node owned by the caller (count 1).
     static XParamImpl* Create() { return new XParamImpl(); }
@@ -122,6 +129,9 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     void DropNameIndex() override;
 
     // ---- Direct access for the XML reader and writer (no references taken).
+    // A new node linked as the last child; the list's links hold its only
+    // references, so the caller borrows it.
+    XParamImpl* AppendNewChild();
     const WideString& NameText() const noexcept { return name_; }
     // The name for appending in place. Only for a node whose parent has no name
     // index (a node being built); use SetName otherwise.
@@ -147,6 +157,11 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     friend class ref_counter_base<XParam, XParamImpl>;
 
     struct ChildList {
+        static void* operator new(std::size_t size) { return SmallBlockPool::Allocate(size); }
+        static void operator delete(void* p, std::size_t size) noexcept {
+            SmallBlockPool::Free(p, size);
+        }
+
         XParamImpl* first = nullptr;  // counted (one of the child's two link references)
         XParamImpl* last = nullptr;   // counted
         uint32_t count = 0;
@@ -207,9 +222,10 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     void Unlink(XParamImpl* child) noexcept;
     XParamImpl* FindByName(const char16_t* pName, int nLen, int n, bool fromBack) const;
     // Clears every child's links and parent; children that lose their last
-    // reference go to `dying` for the caller to destroy.
-    void ReleaseChildren(std::vector<XParamImpl*>& dying) noexcept;
-    static void DestroyAll(std::vector<XParamImpl*>& dying) noexcept;
+    // reference are pushed on `dying`, a stack linked through the nodes' next
+    // links, for the caller to destroy.
+    void ReleaseChildren(XParamImpl*& dying) noexcept;
+    static void DestroyAll(XParamImpl* dying) noexcept;
 
     ValueKind kind_ = ValueKind::Empty;
     NodeKind nodeKind_ = NodeKind::Element;

@@ -306,10 +306,7 @@ void XParamParserImpl::CloseElement() {
 }
 
 XParamImpl* XParamParserImpl::NewChild() {
-    XParamImpl* node = XParamImpl::Create();
-    current_->AppendChild(node);
-    node->Release();  // the child list's links keep it
-    return node;
+    return current_->AppendNewChild();  // the child list's links keep it
 }
 
 // ---------------------------------------------------------------------------
@@ -404,12 +401,9 @@ const char16_t* XParamParserImpl::OnAttributeList(const char16_t* p) {
         return p + 1;
     }
     if (!IsXmlNameChar(c)) return Fail(ParseError::BadSyntax, p);
-    // The attribute gets its name before it joins the element.
-    XParamImpl* attribute = XParamImpl::Create();
+    XParamImpl* attribute = NewChild();
     const char16_t* q = SkipXmlName(p + 1, end_);
     attribute->MutableName().Assign(p, static_cast<size_t>(q - p));
-    current_->AppendChild(attribute);
-    attribute->Release();
     current_ = attribute;
     state_ = ReaderState::AttributeName;
     return q;
