@@ -42,22 +42,17 @@ void Report(BlockStatus* out, BlockStatus status) {
     if (out != nullptr) *out = status;
 }
 
-// The header's promise checked against an object of `objectSize` bytes.
-bool HeaderFits(const BlockHeader& h, uint64_t objectSize) {
-    return uint64_t(h.headerSize) + h.capacity <= objectSize && h.capacity % 8 == 0 &&
-           h.documentLength <= h.capacity;
-}
-
 // The one decoding path for images and live blocks. `readAt(offset, span)`
 // fills the span from the source or returns false.
 template <class ReadAt>
 BlockStatus DecodeBlock(uint64_t objectSize, ReadAt readAt, std::u16string_view userId,
-                        std::u16string* text) {
+                        const KeySuffixes& suffixes, std::u16string* text) {
     if (objectSize < kBlockHeaderSize) return BlockStatus::kTooSmall;
     std::array<uint8_t, kBlockHeaderSize> headerBytes;
     if (!readAt(0, std::span<uint8_t>(headerBytes))) return BlockStatus::kSystemError;
     const BlockHeader header = LoadBlockHeader(headerBytes);
-    if (!HeaderFits(header, objectSize)) return BlockStatus::kBadHeader;
+    if (CheckBlockHeader(header, objectSize) != BlockHeaderCheck::kOk)
+        return BlockStatus::kBadHeader;
 
     std::vector<uint8_t> payload;
     try {
@@ -66,7 +61,8 @@ BlockStatus DecodeBlock(uint64_t objectSize, ReadAt readAt, std::u16string_view 
         return BlockStatus::kOutOfMemory;
     }
     if (!readAt(header.headerSize, std::span<uint8_t>(payload))) return BlockStatus::kSystemError;
-    if (!UnscramblePayload(payload.data(), payload.size(), userId)) return BlockStatus::kBadHeader;
+    if (!UnscramblePayload(payload.data(), payload.size(), userId, suffixes))
+        return BlockStatus::kBadHeader;
 
     const auto textEnd = payload.begin() + header.documentLength;
     const size_t length = size_t(std::find(payload.begin(), textEnd, 0) - payload.begin());
@@ -97,6 +93,29 @@ void StoreBlockHeader(const BlockHeader& header, std::span<uint8_t, kBlockHeader
     StoreLe32(&bytes[4], header.capacity);
     StoreLe32(&bytes[8], header.documentLength);
     StoreLe32(&bytes[12], header.reserved);
+}
+
+// The header's promise checked against an object of `blockSize` bytes.
+BlockHeaderCheck CheckBlockHeader(const BlockHeader& header, uint64_t blockSize) {
+    if (uint64_t(header.headerSize) + header.capacity > blockSize)
+        return BlockHeaderCheck::kBeyondBlock;
+    if (header.capacity % 8 != 0) return BlockHeaderCheck::kCapacityNotMultipleOf8;
+    if (header.documentLength > header.capacity) return BlockHeaderCheck::kDocumentBeyondCapacity;
+    return BlockHeaderCheck::kOk;
+}
+
+const char* BlockHeaderCheckText(BlockHeaderCheck check) {
+    switch (check) {
+        case BlockHeaderCheck::kOk:
+            return "the header fits the block";
+        case BlockHeaderCheck::kBeyondBlock:
+            return "headerSize + capacity is beyond the end of the block";
+        case BlockHeaderCheck::kCapacityNotMultipleOf8:
+            return "capacity is not a multiple of 8";
+        case BlockHeaderCheck::kDocumentBeyondCapacity:
+            return "documentLength is greater than capacity";
+    }
+    return "unknown header check";
 }
 
 const char* BlockStatusText(BlockStatus status) {
@@ -152,6 +171,11 @@ std::optional<ExchangeBlock> ExchangeBlock::Open(std::u16string_view name,
 
 BlockStatus EncodeBlockImage(std::span<uint8_t, kBlockSize> image, std::u16string_view text,
                              std::u16string_view userId) {
+    return EncodeBlockImage(image, text, userId, ConfiguredKeySuffixes());
+}
+
+BlockStatus EncodeBlockImage(std::span<uint8_t, kBlockSize> image, std::u16string_view text,
+                             std::u16string_view userId, const KeySuffixes& suffixes) {
     uint32_t length = 0;
     if (!text.empty()) {
         if (text.size() > size_t(INT32_MAX)) return BlockStatus::kDocumentTooLong;
@@ -167,19 +191,24 @@ BlockStatus EncodeBlockImage(std::span<uint8_t, kBlockSize> image, std::u16strin
     }
     StoreBlockHeader({kBlockHeaderSize, kBlockCapacity, length, 0},
                      image.first<kBlockHeaderSize>());
-    if (!ScramblePayload(image.data() + kBlockHeaderSize, kBlockCapacity, userId))
+    if (!ScramblePayload(image.data() + kBlockHeaderSize, kBlockCapacity, userId, suffixes))
         return BlockStatus::kBadHeader;
     return BlockStatus::kOk;
 }
 
 BlockStatus DecodeBlockImage(std::span<const uint8_t> image, std::u16string_view userId,
                              std::u16string* text) {
+    return DecodeBlockImage(image, userId, ConfiguredKeySuffixes(), text);
+}
+
+BlockStatus DecodeBlockImage(std::span<const uint8_t> image, std::u16string_view userId,
+                             const KeySuffixes& suffixes, std::u16string* text) {
     auto readAt = [image](uint64_t offset, std::span<uint8_t> out) {
         if (offset > image.size() || out.size() > image.size() - offset) return false;
         if (!out.empty()) std::memcpy(out.data(), image.data() + offset, out.size());
         return true;
     };
-    return DecodeBlock(image.size(), readAt, userId, text);
+    return DecodeBlock(image.size(), readAt, userId, suffixes, text);
 }
 
 BlockStatus WriteBlockDocument(const ExchangeBlock& block, std::u16string_view text,
@@ -203,7 +232,7 @@ BlockStatus ReadBlockDocument(const platform::SharedMemory& memory, std::u16stri
     auto readAt = [&memory](uint64_t offset, std::span<uint8_t> out) {
         return memory.ReadAt(offset, out);
     };
-    return DecodeBlock(*size, readAt, userId, text);
+    return DecodeBlock(*size, readAt, userId, ConfiguredKeySuffixes(), text);
 }
 
 BlockStatus ReadBlockDocument(const ExchangeBlock& block, std::u16string_view userId,

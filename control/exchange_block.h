@@ -25,6 +25,7 @@
 #include <string>
 #include <string_view>
 
+#include "control/payload_scrambler.h"
 #include "platform/posix/mapped_view.h"
 #include "platform/posix/shared_memory.h"
 
@@ -43,6 +44,19 @@ struct BlockHeader {
 
 BlockHeader LoadBlockHeader(std::span<const uint8_t, kBlockHeaderSize> bytes);
 void StoreBlockHeader(const BlockHeader& header, std::span<uint8_t, kBlockHeaderSize> bytes);
+
+// The header checks a reader makes, in the order it makes them; the first one
+// that fails is reported.
+enum class BlockHeaderCheck {
+    kOk,
+    kBeyondBlock,             // headerSize + capacity is more than the block holds
+    kCapacityNotMultipleOf8,  // the payload cannot be unscrambled in 8-byte blocks
+    kDocumentBeyondCapacity,  // documentLength is more than capacity
+};
+
+BlockHeaderCheck CheckBlockHeader(const BlockHeader& header, uint64_t blockSize);
+// A short English description of a failed check, for messages.
+const char* BlockHeaderCheckText(BlockHeaderCheck check);
 
 // Outcome of the block operations. Everything but kOk is a failure.
 enum class BlockStatus {
@@ -90,6 +104,9 @@ class ExchangeBlock {
 // image held it, then the whole region scrambled with `userId`'s key.
 BlockStatus EncodeBlockImage(std::span<uint8_t, kBlockSize> image, std::u16string_view text,
                              std::u16string_view userId);
+// The same with keys made from the given suffixes instead of the configured ones.
+BlockStatus EncodeBlockImage(std::span<uint8_t, kBlockSize> image, std::u16string_view text,
+                             std::u16string_view userId, const KeySuffixes& suffixes);
 
 // Takes the document text out of a block image of any size: checks the
 // header against the image, unscrambles a copy of the payload region with
@@ -97,6 +114,9 @@ BlockStatus EncodeBlockImage(std::span<uint8_t, kBlockSize> image, std::u16strin
 // zero byte) from code page 936. `text` is set only on success.
 BlockStatus DecodeBlockImage(std::span<const uint8_t> image, std::u16string_view userId,
                              std::u16string* text);
+// The same with keys made from the given suffixes instead of the configured ones.
+BlockStatus DecodeBlockImage(std::span<const uint8_t> image, std::u16string_view userId,
+                             const KeySuffixes& suffixes, std::u16string* text);
 
 // EncodeBlockImage applied to a writable block in place. The block must hold
 // at least 8208 bytes.

@@ -30,14 +30,22 @@ std::string AnsiUserKey(std::u16string_view userId) {
 
 }  // namespace
 
+KeySuffixes ConfiguredKeySuffixes() {
+    return KeySuffixes{kXorKeySuffix, kDesKeySuffix};
+}
+
 PayloadKeys MakePayloadKeys(std::u16string_view userId) {
+    return MakePayloadKeys(userId, ConfiguredKeySuffixes());
+}
+
+PayloadKeys MakePayloadKeys(std::u16string_view userId, const KeySuffixes& suffixes) {
     const std::string k = AnsiUserKey(userId);
     PayloadKeys keys;
     std::string xorKey = k;
-    xorKey.append(kXorKeySuffix.begin(), kXorKeySuffix.end());
+    xorKey.append(suffixes.xorSuffix.begin(), suffixes.xorSuffix.end());
     keys.xorKey = xorKey.substr(0, xorKey.find('\0'));
     std::string desKey = k;
-    desKey.append(kDesKeySuffix.begin(), kDesKeySuffix.end());
+    desKey.append(suffixes.desSuffix.begin(), suffixes.desSuffix.end());
     std::copy_n(desKey.begin(), std::min<size_t>(desKey.size(), 8), keys.desKey.begin());
     return keys;
 }
@@ -62,16 +70,26 @@ void XorWithRepeatedKey(uint8_t* region, size_t length, std::string_view key) {
 }
 
 bool ScramblePayload(uint8_t* region, size_t length, std::u16string_view userId) {
+    return ScramblePayload(region, length, userId, ConfiguredKeySuffixes());
+}
+
+bool UnscramblePayload(uint8_t* region, size_t length, std::u16string_view userId) {
+    return UnscramblePayload(region, length, userId, ConfiguredKeySuffixes());
+}
+
+bool ScramblePayload(uint8_t* region, size_t length, std::u16string_view userId,
+                     const KeySuffixes& suffixes) {
     if (length % 8 != 0) return false;
-    const PayloadKeys keys = MakePayloadKeys(userId);
+    const PayloadKeys keys = MakePayloadKeys(userId, suffixes);
     XorWithRepeatedKey(region, length, keys.xorKey);
     DesCipher(keys.desKey).Encrypt(region, length / 8);
     return true;
 }
 
-bool UnscramblePayload(uint8_t* region, size_t length, std::u16string_view userId) {
+bool UnscramblePayload(uint8_t* region, size_t length, std::u16string_view userId,
+                       const KeySuffixes& suffixes) {
     if (length % 8 != 0) return false;
-    const PayloadKeys keys = MakePayloadKeys(userId);
+    const PayloadKeys keys = MakePayloadKeys(userId, suffixes);
     DesCipher(keys.desKey).Decrypt(region, length / 8);
     XorWithRepeatedKey(region, length, keys.xorKey);
     return true;

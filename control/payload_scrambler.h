@@ -24,13 +24,24 @@ namespace corvo::control {
 extern const std::array<uint8_t, 5> kXorKeySuffix;
 extern const std::array<uint8_t, 5> kDesKeySuffix;
 
+// A pair of suffixes. The control always uses the configured pair; another
+// pair serves interoperability work with a client built with other values.
+struct KeySuffixes {
+    std::array<uint8_t, 5> xorSuffix{};
+    std::array<uint8_t, 5> desSuffix{};
+};
+
+// kXorKeySuffix and kDesKeySuffix as a pair.
+KeySuffixes ConfiguredKeySuffixes();
+
 struct PayloadKeys {
     std::string xorKey;  // without terminator; may be empty
     std::array<uint8_t, 8> desKey{};
 };
 
-// The keys for `userId`, as above.
+// The keys for `userId`, as above, with the configured suffixes or the given ones.
 PayloadKeys MakePayloadKeys(std::u16string_view userId);
+PayloadKeys MakePayloadKeys(std::u16string_view userId, const KeySuffixes& suffixes);
 
 // Exclusive-or of region byte j with key byte (j mod key size); an empty key
 // changes nothing.
@@ -40,5 +51,10 @@ void XorWithRepeatedKey(uint8_t* region, size_t length, std::string_view key);
 // unless `length` is a multiple of 8.
 bool ScramblePayload(uint8_t* region, size_t length, std::u16string_view userId);
 bool UnscramblePayload(uint8_t* region, size_t length, std::u16string_view userId);
+// The same with keys made from the given suffixes.
+bool ScramblePayload(uint8_t* region, size_t length, std::u16string_view userId,
+                     const KeySuffixes& suffixes);
+bool UnscramblePayload(uint8_t* region, size_t length, std::u16string_view userId,
+                       const KeySuffixes& suffixes);
 
 }  // namespace corvo::control
