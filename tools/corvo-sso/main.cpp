@@ -18,6 +18,7 @@
 #include "platform/com/hresult_name.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/strict_utf8.h"
+#include "tools/corvo-sso/block_command.h"
 #include "tools/corvo-sso/control_factory.h"
 #include "tools/corvo-sso/dispatch_caller.h"
 #include "tools/corvo-sso/host_site.h"
@@ -222,6 +223,7 @@ int Run(int argc, char** argv) {
     AddLoginCommands(app, exit_code);  // users, login, client-version, demo
 
     AddXmlCommand(app, exit_code);
+    AddBlockCommands(app, exit_code);
 
     try {
         app.parse(argc, argv);
