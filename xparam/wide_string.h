@@ -76,6 +76,8 @@ class BasicWideString {
     uint32_t Capacity() const noexcept { return block_ ? Header()->capacity : 0; }
     // Always a valid zero-terminated buffer; a shared empty one while empty.
     const Unit* Data() const noexcept { return block_ ? Units() : EmptyUnits(); }
+    // The heap block (null while empty), for prefetching only.
+    const void* Block() const noexcept { return block_; }
     // Writable units; null while empty.
     Unit* MutableData() noexcept { return block_ ? Units() : nullptr; }
     std::basic_string_view<Unit> View() const noexcept { return {Data(), Length()}; }
