@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -18,6 +17,7 @@
 #include "control/payload_scrambler.h"
 #include "control/sso_login_ctrl.h"
 #include "data/xparam_sl_helper.h"
+#include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/json_text.h"
 
 namespace corvo::cli {
@@ -25,24 +25,6 @@ namespace {
 
 using control::BlockStatus;
 using control::KeySuffixes;
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-// A failure of the operation or of the command line: the message and the
-// exit code it ends with.
-struct CommandError {
-    int exitCode;
-    std::string message;
-};
-
-[[noreturn]] void Fail(std::string message) {
-    throw CommandError{kExitFailed, std::move(message)};
-}
-[[noreturn]] void Usage(std::string message) {
-    throw CommandError{kExitUsage, std::move(message)};
-}
 
 // ---------------------------------------------------------------------------
 // Arguments.
@@ -124,56 +106,23 @@ void WriteText(std::u16string_view text) {
 // ---------------------------------------------------------------------------
 // JSON of the records, fields in declaration order.
 
-class JsonObject {
-  public:
-    JsonObject& Add(const char* name, bool value) {
-        return Key(name).Raw(value ? "true" : "false");
-    }
-    JsonObject& Add(const char* name, int32_t value) {
-        return Key(name).Raw(std::to_string(value));
-    }
-    JsonObject& Add(const char* name, std::u16string_view value) {
-        Key(name);
-        AppendJsonString(text_, value);
-        return *this;
-    }
-    std::string Finish() { return text_ + "}\n"; }
-
-  private:
-    JsonObject& Key(const char* name) {
-        text_ += text_.size() > 1 ? ", \"" : "\"";
-        text_ += name;
-        text_ += "\": ";
-        return *this;
-    }
-    JsonObject& Raw(const std::string& value) {
-        text_ += value;
-        return *this;
-    }
-    std::string text_ = "{";
-};
-
 std::string RecordJson(const srlz::SSOLoginRecord& r) {
-    return JsonObject()
-        .Add("bBase64Encoded", r.bBase64Encoded)
-        .Add("version", r.version)
-        .Add("ctrlversion", r.ctrlversion)
-        .Add("fulluserid", r.fulluserid)
-        .Add("result", r.result)
-        .Add("srcUrl", r.srcUrl)
-        .Add("realSSOUrl", r.realSSOUrl)
-        .Finish();
+    return JsonObjectLine({{"bBase64Encoded", r.bBase64Encoded},
+                           {"version", r.version},
+                           {"ctrlversion", r.ctrlversion},
+                           {"fulluserid", r.fulluserid},
+                           {"result", r.result},
+                           {"srcUrl", r.srcUrl},
+                           {"realSSOUrl", r.realSSOUrl}});
 }
 
 std::string RecordJson(const srlz::SSOUserRecord& r) {
-    return JsonObject()
-        .Add("bBase64Encoded", r.bBase64Encoded)
-        .Add("version", r.version)
-        .Add("shortUserID", r.shortUserID)
-        .Add("fullUserID", r.fullUserID)
-        .Add("siteID", r.siteID)
-        .Add("siteDescript", r.siteDescript)
-        .Finish();
+    return JsonObjectLine({{"bBase64Encoded", r.bBase64Encoded},
+                           {"version", r.version},
+                           {"shortUserID", r.shortUserID},
+                           {"fullUserID", r.fullUserID},
+                           {"siteID", r.siteID},
+                           {"siteDescript", r.siteDescript}});
 }
 
 // ---------------------------------------------------------------------------
@@ -244,21 +193,14 @@ void RunDocLogin(const BlockOptions& options) {
     WriteText(text);
 }
 
-// Runs one subcommand and turns its failure into a message and an exit code.
+// Runs one subcommand; its failure becomes a message and an exit code.
 template <class Run>
 std::function<void()> Guarded(Run run, std::shared_ptr<BlockOptions> options, int& exitCode) {
     return [run, options, &exitCode] {
-        try {
+        exitCode = RunGuarded([&] {
             run(*options);
-            exitCode = kExitOk;
-        } catch (const CommandError& e) {
-            std::cerr << "error: " << e.message << "\n";
-            if (e.exitCode == kExitUsage) std::cerr << "Run with --help for more information.\n";
-            exitCode = e.exitCode;
-        } catch (const std::exception& e) {
-            std::cerr << "error: " << e.what() << "\n";
-            exitCode = kExitFailed;
-        }
+            return kExitOk;
+        });
     };
 }
 

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/json_text.h"
 #include "tools/corvo-sso/login_commands.h"
 #include "tools/corvo-sso/registration_commands.h"
@@ -125,7 +126,7 @@ void Step(int n, const std::string& text) {
 
 int Failed(const std::string& text) {
     std::cout << "\nThe demo FAILED: " << text << "\n";
-    return 1;
+    return kExitFailed;
 }
 
 }  // namespace
@@ -145,7 +146,7 @@ int RunDemo() {
 
     Step(1, "Registering the login control's module in a private registry (" +
                 (temp.path() / "registry.reg").string() + "),\n    as an installer would:");
-    if (RunRegister("") != 0) return Failed("the module could not be registered");
+    if (RunRegister("") != kExitOk) return Failed("the module could not be registered");
     struct Unregister {
         ~Unregister() {
             std::cout << "\n[6] Unregistering the module:\n";
@@ -208,7 +209,7 @@ int RunDemo() {
 
     std::cout << "\nStopping the IM client; it removes its windows and blocks.\n";
     if (!process.Stop()) return Failed("the IM client did not stop cleanly");
-    return 0;
+    return kExitOk;
 }
 
 void AddDemoCommand(CLI::App& app, int& exitCode) {
@@ -216,7 +217,8 @@ void AddDemoCommand(CLI::App& app, int& exitCode) {
         "demo", "A quick login end to end against the bundled reference IM client");
     demo->callback([&exitCode] {
         const int code = RunDemo();
-        if (code == 0) std::cout << "\nThe demo succeeded; everything it made has been removed.\n";
+        if (code == kExitOk)
+            std::cout << "\nThe demo succeeded; everything it made has been removed.\n";
         exitCode = code;
     });
 }

@@ -144,6 +144,22 @@ bool Utf8ToUtf16Strict(std::string_view text, std::u16string& out) {
     return platform::StrictUtf8ToUtf16(text, out);
 }
 
+std::string JsonObjectLine(std::initializer_list<std::pair<const char*, JsonValue>> fields) {
+    std::string text = "{";
+    for (const auto& [name, value] : fields) {
+        text += text.size() > 1 ? ", \"" : "\"";
+        text += name;
+        text += "\": ";
+        if (const bool* flag = std::get_if<bool>(&value))
+            text += *flag ? "true" : "false";
+        else if (const int32_t* number = std::get_if<int32_t>(&value))
+            text += std::to_string(*number);
+        else
+            AppendJsonString(text, std::get<std::u16string_view>(value));
+    }
+    return text + "}\n";
+}
+
 std::string HexOf(const unsigned char* data, size_t size) {
     std::string out;
     out.reserve(size * 2);

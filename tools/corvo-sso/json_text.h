@@ -1,9 +1,14 @@
-// Text helpers of the `xml` subcommands: JSON strings written exactly to the
-// UTF-16 code unit, and the UTF-8 / UTF-16 conversions at the tool's edges.
+// Text helpers of the subcommands: JSON strings written exactly to the UTF-16
+// code unit, one-line JSON objects, and the UTF-8 / UTF-16 conversions at the
+// tool's edges.
 #pragma once
 
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 
 namespace corvo::cli {
 
@@ -12,6 +17,13 @@ namespace corvo::cli {
 // and the backslash, is written as \uXXXX with lowercase hexadecimal digits,
 // one escape per code unit. Lone surrogates therefore survive unchanged.
 void AppendJsonString(std::string& out, std::u16string_view text);
+
+// A value of a JSON object the tool prints: a boolean, a number or a string.
+using JsonValue = std::variant<bool, int32_t, std::u16string_view>;
+
+// `fields` as one JSON object on one line, "{"name": value, ...}" and a line
+// break, in the order given; the names are written as they are.
+std::string JsonObjectLine(std::initializer_list<std::pair<const char*, JsonValue>> fields);
 
 // UTF-16 to UTF-8 for printing; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8Lenient(std::u16string_view text);

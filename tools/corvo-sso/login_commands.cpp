@@ -7,8 +7,8 @@
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/hresult_name.h"
 #include "platform/posix/registry_store.h"
-#include "platform/posix/strict_utf8.h"
 #include "site_table_config.h"
+#include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/control_factory.h"
 #include "tools/corvo-sso/demo_command.h"
 #include "tools/corvo-sso/dispatch_caller.h"
@@ -46,10 +46,6 @@ HRESULT GetDataStr(IDispatch* data, const char16_t* name, std::u16string* value)
     return TakeText(result, value);
 }
 
-std::string Utf8(std::u16string_view text) {
-    return Utf16ToUtf8Lenient(text);
-}
-
 }  // namespace
 
 HRESULT LoginSession::Open(const std::string& page, int zone, std::string* message) {
@@ -58,7 +54,7 @@ HRESULT LoginSession::Open(const std::string& page, int zone, std::string* messa
     std::u16string address;
     if (page.empty())
         address = u"https://" + std::u16string(site_table_config::kMarketLogin) + u"/";
-    else if (!platform::StrictUtf8ToUtf16(page, address))
+    else if (!Utf8ToUtf16Strict(page, address))
         return E_INVALIDARG;
     ComPtr<IObjectWithSite> withSite;
     hr = control_.As(IID_IObjectWithSite, &withSite);
@@ -145,7 +141,7 @@ void PrintUserTable(std::ostream& out, const std::vector<UserEntry>& users) {
     for (const auto& user : users) {
         auto& row = rows.emplace_back();
         for (size_t k = 0; k < 5; ++k) {
-            row[k] = Utf8(user[k]);
+            row[k] = Utf16ToUtf8Lenient(user[k]);
             widths[k] = std::max(widths[k], row[k].size());
         }
     }
@@ -170,7 +166,7 @@ int ReportFailure(const char* what, HRESULT hr, const std::string& message) {
                   << "); register it first with `corvo-sso register`.\n";
     else if (!message.empty())
         std::cerr << message << "\n";
-    return 1;
+    return kExitFailed;
 }
 
 void AddLoginCommands(CLI::App& app, int& exitCode) {
@@ -208,7 +204,7 @@ void AddLoginCommands(CLI::App& app, int& exitCode) {
             if (FAILED(hr)) return ReportFailure("GetUserList", hr);
             if (!users_args->json) {
                 PrintUserTable(std::cout, list);
-                return 0;
+                return kExitOk;
             }
             std::string json = "[";
             for (size_t i = 0; i < list.size(); ++i) {
@@ -222,7 +218,7 @@ void AddLoginCommands(CLI::App& app, int& exitCode) {
                 json += "}";
             }
             std::cout << json << (list.empty() ? "]\n" : "\n]\n");
-            return 0;
+            return kExitOk;
         });
     });
 
@@ -239,9 +235,8 @@ void AddLoginCommands(CLI::App& app, int& exitCode) {
     login->add_flag("--json", login_args->json, "Print the result as a JSON object");
     login->callback([&exitCode, login_args, withControl] {
         std::u16string user;
-        if (!platform::StrictUtf8ToUtf16(login_args->user, user)) {
-            std::cerr << "error: FULLUSERID is not valid UTF-8\n";
-            exitCode = 2;
+        if (!Utf8ToUtf16Strict(login_args->user, user)) {
+            exitCode = ReportError({kExitUsage, "FULLUSERID is not valid UTF-8"});
             return;
         }
         withControl([&](IDispatch* control) {
@@ -252,20 +247,13 @@ void AddLoginCommands(CLI::App& app, int& exitCode) {
                                      "(no client window for the account, no answer within "
                                      "3000 ms, or the client refused)");
             if (login_args->json) {
-                std::string json = "{";
-                AppendJsonString(json, u"strKey_GOResult");
-                json += ": ";
-                AppendJsonString(json, answer.goResult);
-                json += ", ";
-                AppendJsonString(json, u"strKey_ResultURL");
-                json += ": ";
-                AppendJsonString(json, answer.resultUrl);
-                std::cout << json << "}\n";
+                std::cout << JsonObjectLine(
+                    {{"strKey_GOResult", answer.goResult}, {"strKey_ResultURL", answer.resultUrl}});
             } else {
-                std::cout << "strKey_GOResult\t" << Utf8(answer.goResult) << "\n"
-                          << "strKey_ResultURL\t" << Utf8(answer.resultUrl) << "\n";
+                std::cout << "strKey_GOResult\t" << Utf16ToUtf8Lenient(answer.goResult) << "\n"
+                          << "strKey_ResultURL\t" << Utf16ToUtf8Lenient(answer.resultUrl) << "\n";
             }
-            return 0;
+            return kExitOk;
         });
     });
 
@@ -277,8 +265,8 @@ void AddLoginCommands(CLI::App& app, int& exitCode) {
             std::u16string text;
             const HRESULT hr = QueryClientVersion(control, &text);
             if (FAILED(hr)) return ReportFailure("GetQXClientVersion", hr);
-            std::cout << Utf8(text) << "\n";
-            return 0;
+            std::cout << Utf16ToUtf8Lenient(text) << "\n";
+            return kExitOk;
         });
     });
 

@@ -3,46 +3,33 @@
 // control comes from the module registered in the current user's registry
 // (`corvo-sso register` puts it there).
 //
-// Exit codes: 0 success; 1 the operation failed ("error: NAME (0x........)");
-// 2 usage error.
+// Exit codes (cli_common.h): 0 success; 1 the operation failed
+// ("error: NAME (0x........)"); 2 usage error.
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/object_safety_site_lock.h"
 #include "control/site_lock.h"
 #include "platform/com/bstr_ptr.h"
-#include "platform/com/hresult_name.h"
 #include "platform/posix/registry_store.h"
-#include "platform/posix/strict_utf8.h"
 #include "tools/corvo-sso/block_command.h"
+#include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/control_factory.h"
 #include "tools/corvo-sso/dispatch_caller.h"
 #include "tools/corvo-sso/host_site.h"
 #include "tools/corvo-sso/inproc_module.h"
+#include "tools/corvo-sso/json_text.h"
 #include "tools/corvo-sso/login_commands.h"
 #include "tools/corvo-sso/registration_commands.h"
 #include "tools/corvo-sso/xml_command.h"
 
 namespace corvo::cli {
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-// Thrown for bad input that CLI11 cannot check by itself; reported as usage.
-struct UsageError {
-    std::string message;
-};
-
-int Fail(HRESULT hr) {
-    std::cerr << "error: " << DescribeHResult(hr) << "\n";
-    return kExitFailed;
-}
 
 // A failure to obtain the control, with what the host found out.
 int FailCreation(HRESULT hr, const std::string& message) {
@@ -52,14 +39,7 @@ int FailCreation(HRESULT hr, const std::string& message) {
                   << "Register it first with `corvo-sso register`.\n";
         return kExitFailed;
     }
-    Fail(hr);
-    if (!message.empty()) std::cerr << message << "\n";
-    return kExitFailed;
-}
-
-std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    return platform::StrictUtf16ToUtf8(text, out) ? out : std::string("(unprintable)");
+    return ReportHResult(hr, message);
 }
 
 // The page the host shows unless told otherwise: the first plain login host of
@@ -90,8 +70,7 @@ struct PageOptions {
     std::u16string Address(IUnknown* control) const {
         if (page.empty()) return DefaultPage(control);
         std::u16string address;
-        if (!platform::StrictUtf8ToUtf16(page, address))
-            throw UsageError{"the page address is not valid UTF-8"};
+        if (!Utf8ToUtf16Strict(page, address)) Usage("the page address is not valid UTF-8");
         return address;
     }
 };
@@ -127,9 +106,10 @@ int RunVersion(const PageOptions& page) {
     if (FAILED(hr)) return FailCreation(hr, message);
     ScopedVariant version;
     hr = DispatchCaller(control.Get()).Call(u"GetSSOLoginCtrlVersion", {}, version.Get());
-    if (FAILED(hr)) return Fail(hr);
-    if ((*version).vt != VT_BSTR) return Fail(DISP_E_TYPEMISMATCH);
-    std::cout << ToUtf8(std::u16string_view((*version).bstrVal, SysStringLen((*version).bstrVal)))
+    if (FAILED(hr)) return ReportHResult(hr);
+    if ((*version).vt != VT_BSTR) return ReportHResult(DISP_E_TYPEMISMATCH);
+    std::cout << Utf16ToUtf8Lenient(
+                     std::u16string_view((*version).bstrVal, SysStringLen((*version).bstrVal)))
               << "\n";
     return kExitOk;
 }
@@ -139,7 +119,7 @@ const char* DomainText(const char16_t* domain, std::string* storage) {
     if (domain == kSiteLockIntranet) return "(intranet)";
     if (domain == kSiteLockMyComputer) return "(mycomputer)";
     if (domain == kSiteLockTrusted) return "(trusted)";
-    *storage = ToUtf8(domain);
+    *storage = Utf16ToUtf8Lenient(domain);
     return storage->c_str();
 }
 
@@ -150,15 +130,15 @@ int RunSiteLockList(const PageOptions& page) {
     if (FAILED(hr)) return FailCreation(hr, message);
     ComPtr<IObjectSafetySiteLock> lock;
     hr = ComPtr<IDispatch>(control.Get()).As(IID_IObjectSafetySiteLock, &lock);
-    if (FAILED(hr)) return Fail(hr);
+    if (FAILED(hr)) return ReportHResult(hr);
     const SiteLockEntry* entries = nullptr;
     DWORD count = 0;
     hr = lock->GetAllowedSiteList(&entries, &count);
-    if (FAILED(hr)) return Fail(hr);
+    if (FAILED(hr)) return ReportHResult(hr);
     for (DWORD i = 0; i < count; ++i) {
         std::string domain;
-        std::cout << i << '\t' << entries[i].action << '\t' << ToUtf8(entries[i].scheme) << '\t'
-                  << DomainText(entries[i].domain, &domain) << "\n";
+        std::cout << i << '\t' << entries[i].action << '\t' << Utf16ToUtf8Lenient(entries[i].scheme)
+                  << '\t' << DomainText(entries[i].domain, &domain) << "\n";
     }
     return kExitOk;
 }
@@ -179,6 +159,27 @@ int RunSiteLockCheck(const PageOptions& page) {
     // InitSSOLoginCtrl fails only through the site lock: any failure is a refusal.
     std::cout << "refused\n";
     return kExitFailed;
+}
+
+// After a failed parse: when the deepest command given needs a subcommand and
+// the first word left over names none, the message that says so, with the
+// subcommands there are.
+std::optional<std::string> UnknownSubcommand(CLI::App& app) {
+    CLI::App* command = &app;
+    while (!command->get_subcommands().empty()) command = command->get_subcommands().front();
+    if (command->get_require_subcommand_min() == 0 || !command->get_subcommands().empty())
+        return std::nullopt;
+    const std::vector<std::string> left = app.remaining(true);
+    if (left.empty() || left.front().empty() || left.front()[0] == '-') return std::nullopt;
+    std::string message = "unknown subcommand '" + left.front() + "'\nSubcommands";
+    if (command != &app) message += " of " + command->get_name();
+    message += ":";
+    const char* separator = " ";
+    for (const CLI::App* sub : command->get_subcommands({})) {
+        message += separator + sub->get_name();
+        separator = ", ";
+    }
+    return message;
 }
 
 int Run(int argc, char** argv) {
@@ -216,7 +217,8 @@ int Run(int argc, char** argv) {
                     "program, ../module/ from its directory)");
     reg->callback([&] { exit_code = RunRegister(module_path); });
     auto* unreg = app.add_subcommand(
-        "unregister", "Remove the module's registration for the current user (DllUnregisterServer)");
+        "unregister",
+        "Remove the module's registration for the current user (DllUnregisterServer)");
     unreg->add_option("--module", module_path, "Path of the module (default: as for register)");
     unreg->callback([&] { exit_code = RunUnregister(module_path); });
 
@@ -228,12 +230,14 @@ int Run(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() != 0) {
+            if (const auto unknown = UnknownSubcommand(app))
+                return ReportError({kExitUsage, *unknown});
+        }
         int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
-    } catch (const UsageError& e) {
-        std::cerr << "error: " << e.message << "\n"
-                  << "Run with --help for more information.\n";
-        return kExitUsage;
+    } catch (const CommandError& e) {
+        return ReportError(e);
     }
     return exit_code;
 }
@@ -246,6 +250,6 @@ int main(int argc, char** argv) {
         return corvo::cli::Run(argc, argv);
     } catch (const std::exception& e) {
         std::cerr << "error: " << e.what() << "\n";
-        return 1;
+        return corvo::cli::kExitFailed;
     }
 }

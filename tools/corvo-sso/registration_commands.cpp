@@ -5,15 +5,12 @@
 #include <system_error>
 
 #include "module/module_exports.h"
-#include "platform/com/hresult_name.h"
 #include "platform/posix/registry_store.h"
+#include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/inproc_module.h"
 
 namespace corvo::cli {
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
 
 enum class Action { kRegister, kUnregister };
 
@@ -24,11 +21,7 @@ int Run(const std::string& given_path, Action action) {
     HRESULT hr = module.Load(path, &message);
     if (SUCCEEDED(hr))
         hr = action == Action::kRegister ? module.RegisterServer() : module.UnregisterServer();
-    if (FAILED(hr)) {
-        std::cerr << "error: " << DescribeHResult(hr) << "\n";
-        if (!message.empty()) std::cerr << message << "\n";
-        return kExitFailed;
-    }
+    if (FAILED(hr)) return ReportHResult(hr, message);
     std::cout << (action == Action::kRegister ? "registered " : "unregistered ") << path << " in "
               << platform::RegistryStore::DefaultPath() << "\n";
     return kExitOk;

@@ -11,11 +11,11 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/json_text.h"
 #include "tools/corvo-sso/xml_tree_json.h"
 #include "xparam/xparam.h"
@@ -27,16 +27,6 @@ namespace {
 
 using xparam::XParam;
 using xparam::XParamRef;
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-// Bad arguments or unreadable input: reported with exit code 2.
-class XmlUsageError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // ---------------------------------------------------------------------------
 // Input.
@@ -58,8 +48,8 @@ InputMode ParseInputMode(const std::string& text) {
         auto [ptr, ec] = std::from_chars(begin, end, codePage, 10);
         if (begin != end && ec == std::errc() && ptr == end) return {InputMode::CodePage, codePage};
     }
-    throw XmlUsageError("bad input mode \"" + text +
-                        "\" (bytes, utf16, file or codepage=N with N a decimal number)");
+    Usage("bad input mode \"" + text +
+          "\" (bytes, utf16, file or codepage=N with N a decimal number)");
 }
 
 // The whole content of a file, or of standard input for "-".
@@ -68,7 +58,7 @@ std::vector<uint8_t> ReadInput(const std::string& path) {
     std::FILE* in = stdin;
     if (path != "-") {
         owned.reset(std::fopen(path.c_str(), "rb"));
-        if (!owned) throw XmlUsageError("cannot open " + path + ": " + std::strerror(errno));
+        if (!owned) Usage("cannot open " + path + ": " + std::strerror(errno));
         in = owned.get();
     }
     std::vector<uint8_t> data;
@@ -78,16 +68,16 @@ std::vector<uint8_t> ReadInput(const std::string& path) {
         data.insert(data.end(), chunk, chunk + got);
         if (got < sizeof chunk) break;
     }
-    if (std::ferror(in)) throw XmlUsageError("cannot read " + path);
+    if (std::ferror(in)) Usage("cannot read " + path);
     if (data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        throw XmlUsageError(path + " is too large (more than 2 GiB)");
+        Usage(path + " is too large (more than 2 GiB)");
     return data;
 }
 
 // Parses FILE as `mode` says; the parser keeps the outcome.
 bool ParseInput(xparam::XParamParser& parser, const InputMode& mode, const std::string& path) {
     if (mode.kind == InputMode::File) {
-        if (path == "-") throw XmlUsageError("--as file needs a file name, not \"-\"");
+        if (path == "-") Usage("--as file needs a file name, not \"-\"");
         return parser.ParseFile(path.c_str());
     }
     const std::vector<uint8_t> data = ReadInput(path);
@@ -95,7 +85,7 @@ bool ParseInput(xparam::XParamParser& parser, const InputMode& mode, const std::
     switch (mode.kind) {
         case InputMode::Utf16: {
             if (data.size() % 2 != 0)
-                throw XmlUsageError(path + " has an odd number of bytes for UTF-16LE input");
+                Usage(path + " has an odd number of bytes for UTF-16LE input");
             std::vector<char16_t> units(data.size() / 2);
             for (size_t i = 0; i < units.size(); ++i)
                 units[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
@@ -160,14 +150,13 @@ std::u16string Unescape(const std::string& text, const char* option) {
                 raw += '\\';
                 break;
             default:
-                throw XmlUsageError(std::string("bad escape in ") + option +
-                                    " (only \\t, \\r, \\n and \\\\ are known)");
+                Usage(std::string("bad escape in ") + option +
+                      " (only \\t, \\r, \\n and \\\\ are known)");
         }
         ++i;
     }
     std::u16string wide;
-    if (!Utf8ToUtf16Strict(raw, wide))
-        throw XmlUsageError(std::string(option) + " is not valid UTF-8");
+    if (!Utf8ToUtf16Strict(raw, wide)) Usage(std::string(option) + " is not valid UTF-8");
     return wide;
 }
 
@@ -191,12 +180,12 @@ XParamRef ReadTree(const std::string& path) {
         json = nlohmann::json::parse(ProtectLoneSurrogates(
             std::string_view(reinterpret_cast<const char*>(data.data()), data.size())));
     } catch (const nlohmann::json::exception& e) {
-        throw XmlUsageError(InputLabel(path) + " is not valid JSON: " + e.what());
+        Usage(InputLabel(path) + " is not valid JSON: " + e.what());
     }
     try {
         return BuildTreeFromJson(json);
     } catch (const TreeJsonError& e) {
-        throw XmlUsageError(InputLabel(path) + ": " + e.what());
+        Usage(InputLabel(path) + ": " + e.what());
     }
 }
 
@@ -204,18 +193,15 @@ int RunWrite(const WriteOptions& options) {
     const std::u16string indent = Unescape(options.indent, "--indent");
     const std::u16string newline = Unescape(options.newline, "--newline");
     std::u16string savePath, encoding;
-    if (!Utf8ToUtf16Strict(options.save, savePath))
-        throw XmlUsageError("the --save path is not valid UTF-8");
+    if (!Utf8ToUtf16Strict(options.save, savePath)) Usage("the --save path is not valid UTF-8");
     if (!Utf8ToUtf16Strict(options.encoding, encoding))
-        throw XmlUsageError("the --encoding name is not valid UTF-8");
+        Usage("the --encoding name is not valid UTF-8");
     const XParamRef root = ReadTree(options.tree);
     auto traversal = xparam::XParamTraversalRef::Adopt(xparam::CreateXParamTraversal());
     if (!options.save.empty()) {
         if (!traversal->SaveXml(root.Get(), savePath.c_str(), indent.c_str(), newline.c_str(),
-                                encoding.c_str())) {
-            std::cerr << "error: could not write " << options.save << "\n";
-            return kExitFailed;
-        }
+                                encoding.c_str()))
+            Fail("could not write " + options.save);
         return kExitOk;
     }
     int length = 0;
@@ -264,12 +250,12 @@ std::vector<PathStep> ParsePath(const std::string& path) {
             auto [ptr, ec] = std::from_chars(begin, end, parsed.occurrence, 10);
             if (open == std::string::npos || begin == end || ec != std::errc() || ptr != end ||
                 parsed.occurrence < 0)
-                throw XmlUsageError("bad occurrence in path step \"" + step + "\"");
+                Usage("bad occurrence in path step \"" + step + "\"");
             name = step.substr(0, open);
         }
-        if (name.empty()) throw XmlUsageError("empty name in path \"" + path + "\"");
+        if (name.empty()) Usage("empty name in path \"" + path + "\"");
         if (!Utf8ToUtf16Strict(name, parsed.name))
-            throw XmlUsageError("path step \"" + step + "\" is not valid UTF-8");
+            Usage("path step \"" + step + "\" is not valid UTF-8");
         steps.push_back(std::move(parsed));
         if (slash == std::string::npos) break;
         start = slash + 1;
@@ -370,14 +356,13 @@ int RunGet(const GetOptions& options) {
     const Getter* getter = nullptr;
     for (const auto& [name, candidate] : Getters())
         if (name == options.type) getter = &candidate;
-    if (!getter) throw XmlUsageError("unknown type \"" + options.type + "\"");
+    if (!getter) Usage("unknown type \"" + options.type + "\"");
 
     xparam::XParamParserRef parser = NewParser();
     if (!ParseInput(*parser, mode, options.file)) {
-        std::cerr << "error: " << options.file << " does not parse: error "
-                  << static_cast<int32_t>(parser->GetError()) << " at line " << parser->GetLine()
-                  << ", column " << parser->GetColumn() << "\n";
-        return kExitFailed;
+        Fail(options.file + " does not parse: error " +
+             std::to_string(static_cast<int32_t>(parser->GetError())) + " at line " +
+             std::to_string(parser->GetLine()) + ", column " + std::to_string(parser->GetColumn()));
     }
     XParamRef node = XParamRef::Adopt(parser->GetRoot());
     for (size_t i = 0; i < steps.size(); ++i) {
@@ -385,8 +370,8 @@ int RunGet(const GetOptions& options) {
         node = XParamRef::Adopt(node->GetFirstChild(
             step.name.data(), static_cast<int>(step.name.size()), step.occurrence));
         if (!node)
-            throw XmlUsageError("path step " + std::to_string(i + 1) + " \"" + step.text +
-                                "\" of \"" + options.path + "\" not found");
+            Usage("path step " + std::to_string(i + 1) + " \"" + step.text + "\" of \"" +
+                  options.path + "\" not found");
     }
     const std::optional<std::string> value = (*getter)(node.Get());
     if (!value) {
@@ -395,18 +380,6 @@ int RunGet(const GetOptions& options) {
     }
     std::cout << *value << "\n";
     return kExitOk;
-}
-
-// Runs one subcommand, turning bad input into exit code 2.
-void Guarded(int& exitCode, const std::function<int()>& run) {
-    try {
-        exitCode = run();
-    } catch (const XmlUsageError& e) {
-        std::cerr << "error: " << e.what() << "\n";
-        exitCode = kExitUsage;
-    }
-    std::cout.flush();
-    std::fflush(stdout);
 }
 
 }  // namespace
@@ -426,7 +399,7 @@ void AddXmlCommand(CLI::App& app, int& exitCode) {
                       "file (read by the parser), codepage=N (text in code page N)");
     parse->add_option("FILE", *parseFile, "The document; - for standard input")->required();
     parse->callback([&exitCode, parseMode, parseFile] {
-        Guarded(exitCode, [&] { return RunParse(*parseMode, *parseFile); });
+        exitCode = RunGuarded([&] { return RunParse(*parseMode, *parseFile); });
     });
 
     auto* write = xml->add_subcommand(
@@ -446,8 +419,9 @@ void AddXmlCommand(CLI::App& app, int& exitCode) {
         ->excludes(save);
     write->add_option("TREE", writeOptions->tree, "The JSON tree; - for standard input")
         ->required();
-    write->callback(
-        [&exitCode, writeOptions] { Guarded(exitCode, [&] { return RunWrite(*writeOptions); }); });
+    write->callback([&exitCode, writeOptions] {
+        exitCode = RunGuarded([&] { return RunWrite(*writeOptions); });
+    });
 
     auto* get = xml->add_subcommand("get", "Parse FILE and print one value through a typed getter");
     auto getOptions = std::make_shared<GetOptions>();
@@ -461,7 +435,7 @@ void AddXmlCommand(CLI::App& app, int& exitCode) {
     get->add_option("--as-input", getOptions->input,
                     "How FILE is read: bytes, utf16, file or codepage=N (default bytes)");
     get->callback(
-        [&exitCode, getOptions] { Guarded(exitCode, [&] { return RunGet(*getOptions); }); });
+        [&exitCode, getOptions] { exitCode = RunGuarded([&] { return RunGet(*getOptions); }); });
 }
 
 }  // namespace corvo::cli
