@@ -1,9 +1,7 @@
 // `corvo-sso block` and `corvo-sso doc` run as a user runs them. The library
 // is the model: an image the tool writes must equal the library's image byte
 // for byte, and the tool must read back what the library wrote.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -12,7 +10,6 @@
 #include <cstdio>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,27 +19,17 @@
 #include "control/payload_scrambler.h"
 #include "data/xparam_sl_helper.h"
 #include "platform/posix/strict_utf8.h"
+#include "tests/common/subprocess.h"
 
 namespace corvo::control {
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = corvo::test::ProgramResult;
 
 std::string TempPath(const std::string& name) {
     static int serial = 0;
     return ::testing::TempDir() + "blocktool_" + std::to_string(getpid()) + "_" +
            std::to_string(++serial) + "_" + name;
-}
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 std::string WriteTemp(const std::string& name, std::string_view content) {
@@ -51,32 +38,11 @@ std::string WriteTemp(const std::string& name, std::string_view content) {
     return path;
 }
 
-// Runs corvo-sso with `args` (no shell), `input` on its standard input.
+// Runs corvo-sso with `args`, `input` on its standard input.
 Outcome RunTool(const std::vector<std::string>& args, std::string_view input = {}) {
-    const std::string in = WriteTemp("in", input);
-    const std::string out = TempPath("out");
-    const std::string err = TempPath("err");
-    std::vector<char*> argv{const_cast<char*>(CORVO_SSO_PATH)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int fds[3] = {open(in.c_str(), O_RDONLY),
-                            open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
-                            open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)};
-        for (int i = 0; i < 3; ++i)
-            if (fds[i] < 0 || dup2(fds[i], i) < 0) _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    Outcome o;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-        o.exitCode = WEXITSTATUS(status);
-    o.out = Slurp(out);
-    o.err = Slurp(err);
-    for (const std::string& path : {in, out, err}) std::remove(path.c_str());
-    return o;
+    corvo::test::ProgramOptions options;
+    options.input = input;
+    return corvo::test::RunProgram(CORVO_SSO_PATH, args, options);
 }
 
 std::u16string U16(std::string_view utf8) {

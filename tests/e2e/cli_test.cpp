@@ -13,7 +13,7 @@ class Cli : public ::testing::Test {
   protected:
     void SetUp() override {
         auto run = RunProgram(CORVO_SSO_PATH, {"register", "--module", CORVO_MODULE_PATH});
-        ASSERT_EQ(run.status, 0) << run.err;
+        ASSERT_EQ(run.exitCode, 0) << run.err;
     }
     PrivateEnvironment env_;
 };
@@ -23,7 +23,7 @@ TEST_F(Cli, UsersJson) {
         env_, {"--account", "cnmarketa", "--account", "cnbizchnb:sub", "--client-version", "7.0"});
     ASSERT_TRUE(client.ready());
     auto run = RunProgram(CORVO_SSO_PATH, {"users", "--json"});
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out,
               "[\n"
               " {\"strKey_FullUserID\": \"cnmarketa\", \"strKey_SiteID\": \"cnmarket\", "
@@ -34,7 +34,7 @@ TEST_F(Cli, UsersJson) {
               "\"business-to-business site\", \"strKey_QXClientVersion\": \"7.0\"}\n"
               "]\n");
     run = RunProgram(CORVO_SSO_PATH, {"users", "--json", "--flag", "1", "--include-sub", "0"});
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.find("cnbizchnb"), std::string::npos);
     run = RunProgram(CORVO_SSO_PATH, {"users", "--flag", "4", "--json"});
     EXPECT_EQ(run.out, "[]\n");
@@ -45,7 +45,7 @@ TEST_F(Cli, LoginJsonAndFailures) {
         env_, {"--account", "cnmarketa", "--answer-url", "https://login.market.example/\"q\""});
     ASSERT_TRUE(client.ready());
     auto run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketa", "--json"});
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out,
               "{\"strKey_GOResult\": \"1\", \"strKey_ResultURL\": "
               "\"https://login.market.example/\\u0022q\\u0022\"}\n");
@@ -53,23 +53,23 @@ TEST_F(Cli, LoginJsonAndFailures) {
     EXPECT_EQ(run.out,
               "strKey_GOResult\t1\nstrKey_ResultURL\thttps://login.market.example/\"q\"\n");
     run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketa", "--reserved", "1"});
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("E_FAIL"), std::string::npos);
     run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketnobody"});
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.exitCode, 1);
     run = RunProgram(CORVO_SSO_PATH, {"login"});
-    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.exitCode, 2);
 }
 
 TEST_F(Cli, ClientVersionFromTheConfigurationBesideTheModule) {
     auto run = RunProgram(CORVO_SSO_PATH, {"client-version"});
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "9.1.0.2025\n");
 }
 
 TEST(CliWithoutEnvironment, DemoSucceedsAndCleansUp) {
     auto run = RunProgram(CORVO_SSO_PATH, {"demo"});
-    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("strKey_GOResult"), std::string::npos);
     EXPECT_NE(run.out.find("The demo succeeded"), std::string::npos);
 }
@@ -99,7 +99,7 @@ TEST(ImClientOptions, BadOptionsAndUnusableDirectories) {
     };
     for (const auto& c : cases) {
         auto run = RunProgram(CORVO_IMCLIENT_PATH, c.args);
-        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(run.exitCode, c.status) << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
 }

@@ -24,7 +24,7 @@ std::string AccountOf(int i) {
 TEST(Concurrency, ThreadsAndProcessesAtOnce) {
     PrivateEnvironment env;
     const auto registered = RunProgram(CORVO_SSO_PATH, {"register", "--module", CORVO_MODULE_PATH});
-    ASSERT_EQ(registered.status, 0) << registered.err;
+    ASSERT_EQ(registered.exitCode, 0) << registered.err;
     std::vector<std::string> args{"--print-requests", "--answer-url",
                                   "https://login.market.example/?user={account}"};
     for (int i = 0; i < 3; ++i) args.insert(args.end(), {"--account", AccountOf(i)});
@@ -56,7 +56,7 @@ TEST(Concurrency, ThreadsAndProcessesAtOnce) {
                     "{\"strKey_GOResult\": \"1\", \"strKey_ResultURL\": "
                     "\"https://login.market.example/?user=" +
                     account + "\"}\n";
-                if (run.status != 0 || run.out != expected) failures[p] += run.out + run.err;
+                if (run.exitCode != 0 || run.out != expected) failures[p] += run.out + run.err;
             }
         });
     }

@@ -1,13 +1,10 @@
 #include "tests/e2e/e2e_support.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -15,45 +12,7 @@
 #include "platform/posix/shared_memory_name.h"
 #include "platform/posix/strict_utf8.h"
 
-extern char** environ;
-
 namespace corvo::e2e {
-namespace {
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Spawns `program` with its standard output and error sent to the files.
-pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const fs::path& out,
-            const fs::path& err) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> copies(args);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-int Reap(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
 
 std::string Utf8(std::u16string_view text) {
     std::string out;
@@ -88,7 +47,9 @@ ClientProcess::ClientProcess(const PrivateEnvironment& env, std::vector<std::str
     output_ = env.root() / (name + ".out");
     args.push_back("--ready-file");
     args.push_back(ready.string());
-    pid_ = Spawn(CORVO_IMCLIENT_PATH, args, output_, env.root() / (name + ".err"));
+    pid_ = test::SpawnProgram(
+        CORVO_IMCLIENT_PATH, args,
+        {.out = output_.string(), .err = (env.root() / (name + ".err")).string()});
     if (pid_ < 0) return;
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < deadline) {
@@ -112,7 +73,7 @@ ClientProcess::~ClientProcess() {
 int ClientProcess::Stop() {
     if (pid_ <= 0) return -1;
     kill(pid_, SIGTERM);
-    const int status = Reap(pid_);
+    const int status = test::WaitForExit(pid_);
     pid_ = -1;
     return status;
 }
@@ -120,12 +81,12 @@ int ClientProcess::Stop() {
 void ClientProcess::Kill() {
     if (pid_ <= 0) return;
     kill(pid_, SIGKILL);
-    Reap(pid_);
+    test::WaitForExit(pid_);
     pid_ = -1;
 }
 
 std::string ClientProcess::Output() const {
-    return ReadFile(output_);
+    return test::ReadFileBytes(output_.string());
 }
 
 std::vector<std::string> ClientProcess::Records(const std::string& prefix) const {
@@ -134,20 +95,6 @@ std::vector<std::string> ClientProcess::Records(const std::string& prefix) const
     for (std::string line; std::getline(lines, line);)
         if (line.starts_with(prefix + " ")) out.push_back(line.substr(prefix.size() + 1));
     return out;
-}
-
-ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
-    std::string pattern = (fs::temp_directory_path() / "corvo-e2e-run-XXXXXX").string();
-    ProgramResult result;
-    if (!mkdtemp(pattern.data())) return result;
-    const fs::path dir = pattern;
-    const pid_t pid = Spawn(program, args, dir / "out", dir / "err");
-    if (pid > 0) result.status = Reap(pid);
-    result.out = ReadFile(dir / "out");
-    result.err = ReadFile(dir / "err");
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-    return result;
 }
 
 ComPtr<ISSOLoginCtrl> NewHostedControl() {

@@ -15,6 +15,7 @@
 #include "control/sso_login_ctrl.h"
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/com_ptr.h"
+#include "tests/common/subprocess.h"
 #include "tests/control/fake_site.h"
 
 namespace corvo::e2e {
@@ -63,13 +64,9 @@ class ClientProcess {
     fs::path output_;
 };
 
-// Runs a program to its end; its exit status and standard output.
-struct ProgramResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+// Programs run to their end: corvo::test::RunProgram.
+using test::ProgramResult;
+using test::RunProgram;
 
 // A control hosted on an allowed page.
 ComPtr<ISSOLoginCtrl> NewHostedControl();

@@ -4,43 +4,23 @@
 // `corvo-sso register` once.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/common/subprocess.h"
+
 namespace {
 
-struct Outcome {
-    int exit_code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using Outcome = corvo::test::ProgramResult;
 
 std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Slurp(const std::string& path) {
-    std::string text = ReadText(path);
-    std::remove(path.c_str());
-    return text;
+    return corvo::test::ReadFileBytes(path);
 }
 
 std::string TempBase() {
@@ -52,17 +32,9 @@ std::string TempBase() {
 // Runs corvo-sso with the registry file `registry` (the process's
 // CORVO_REGISTRY when empty).
 Outcome RunCliWith(const std::string& registry, const std::vector<std::string>& args) {
-    const std::string base = TempBase();
-    std::string command =
-        (registry.empty() ? "" : "CORVO_REGISTRY=" + Quote(registry) + " ") + Quote(CORVO_SSO_PATH);
-    for (const std::string& a : args) command += " " + Quote(a);
-    command += " </dev/null >" + Quote(base + ".out") + " 2>" + Quote(base + ".err");
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Slurp(base + ".out");
-    o.err = Slurp(base + ".err");
-    return o;
+    corvo::test::ProgramOptions options;
+    if (!registry.empty()) options.environment = {{"CORVO_REGISTRY", registry}};
+    return corvo::test::RunProgram(CORVO_SSO_PATH, args, options);
 }
 
 Outcome RunCli(const std::vector<std::string>& args) {
@@ -76,7 +48,7 @@ class RegisteredModule : public ::testing::Environment {
         registry_ = TempBase() + ".reg";
         ::setenv("CORVO_REGISTRY", registry_.c_str(), 1);
         const Outcome o = RunCli({"register"});
-        ASSERT_EQ(o.exit_code, 0) << o.err;
+        ASSERT_EQ(o.exitCode, 0) << o.err;
     }
     void TearDown() override {
         for (const char* suffix : {"", ".lock"}) std::remove((registry_ + suffix).c_str());
@@ -130,7 +102,16 @@ TEST(CorvoSsoCli, ExitCodesAndMessages) {
         {{"--help"}, 0, "*", ""},
         {{"sitelock", "--help"}, 0, "*", ""},
         {{}, 2, "", "subcommand"},
-        {{"frobnicate"}, 2, "", ""},
+        {{"frobnicate"}, 2, "", "error: unknown subcommand 'frobnicate'\nSubcommands: version, "},
+        {{"--zone", "3", "bogus"}, 2, "", "error: unknown subcommand 'bogus'\n"},
+        {{"sitelock", "bogus"},
+         2,
+         "",
+         "unknown subcommand 'bogus'\nSubcommands of sitelock: list, check\n"},
+        {{"xml", "bogus", "x"},
+         2,
+         "",
+         "unknown subcommand 'bogus'\nSubcommands of xml: parse, write, get\n"},
         {{"sitelock"}, 2, "", "subcommand"},
         {{"sitelock", "check"}, 2, "", "URL"},
         {{"sitelock", "check", allowed, "--zone", "5"}, 2, "", "--zone"},
@@ -143,7 +124,7 @@ TEST(CorvoSsoCli, ExitCodesAndMessages) {
         for (const std::string& a : c.args) shown += a + " ";
         SCOPED_TRACE(shown);
         const Outcome o = RunCli(c.args);
-        EXPECT_EQ(o.exit_code, c.exit_code) << o.err;
+        EXPECT_EQ(o.exitCode, c.exit_code) << o.err;
         if (c.out != "*") {
             EXPECT_EQ(o.out, c.out);
         }
@@ -153,7 +134,7 @@ TEST(CorvoSsoCli, ExitCodesAndMessages) {
 
 TEST(CorvoSsoCli, SiteLockListFormat) {
     const Outcome o = RunCli({"sitelock", "list"});
-    ASSERT_EQ(o.exit_code, 0) << o.err;
+    ASSERT_EQ(o.exitCode, 0) << o.err;
     const auto lines = Lines(o.out);
     ASSERT_EQ(lines.size(), 18u);
     const std::regex row(
@@ -202,7 +183,7 @@ TEST(CorvoSsoCli, RegisterAndUnregister) {
         for (const std::string& a : step.args) shown += a + " ";
         SCOPED_TRACE(shown);
         const Outcome o = RunCliWith(registry, step.args);
-        EXPECT_EQ(o.exit_code, step.exit_code) << o.err;
+        EXPECT_EQ(o.exitCode, step.exit_code) << o.err;
         EXPECT_NE(o.out.find(step.out), std::string::npos) << o.out;
         EXPECT_NE(o.err.find(step.err), std::string::npos) << o.err;
         if (step.args == std::vector<std::string>{"register"}) {
@@ -225,11 +206,12 @@ TEST(CorvoSsoCli, RegisterAndUnregister) {
 TEST(CorvoSsoCli, RegistersTheFullModulePath) {
     const std::string registry = TempBase() + ".reg";
     const std::filesystem::path module = MODULE_PATH;
-    const std::string command = "cd " + Quote(module.parent_path().string()) +
-                                " && CORVO_REGISTRY=" + Quote(registry) + " " +
-                                Quote(CORVO_SSO_PATH) + " register --module ./" +
-                                Quote(module.filename().string()) + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    corvo::test::ProgramOptions options;
+    options.environment = {{"CORVO_REGISTRY", registry}};
+    options.directory = module.parent_path().string();
+    const Outcome o = corvo::test::RunProgram(
+        CORVO_SSO_PATH, {"register", "--module", "./" + module.filename().string()}, options);
+    ASSERT_EQ(o.exitCode, 0) << o.err;
     const std::string text = ReadText(registry);
     EXPECT_NE(text.find("@=\"" + module.lexically_normal().string() + "\"\n"), std::string::npos)
         << text;

@@ -2,39 +2,25 @@
 // input mode, write/parse round trips over every value kind, saved files in
 // several encodings, every getter type of get, and the usage errors.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/common/subprocess.h"
+
 namespace {
 
-struct Outcome {
-    int exit_code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using Outcome = corvo::test::ProgramResult;
 
 std::string TempPath(const std::string& name) {
     return ::testing::TempDir() + "xmltool_" + std::to_string(getpid()) + "_" + name;
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return corvo::test::ReadFileBytes(path);
 }
 
 std::string WriteFile(const std::string& name, const std::string& content) {
@@ -45,21 +31,9 @@ std::string WriteFile(const std::string& name, const std::string& content) {
 
 // Runs corvo-sso with `args`, `input` on standard input.
 Outcome RunTool(const std::vector<std::string>& args, const std::string& input = {}) {
-    static int serial = 0;
-    const std::string base = TempPath("run" + std::to_string(++serial));
-    const std::string in = WriteFile("run" + std::to_string(serial) + ".in", input);
-    std::string command = Quote(CORVO_SSO_PATH);
-    for (const std::string& a : args) command += " " + Quote(a);
-    command += " <" + Quote(in) + " >" + Quote(base + ".out") + " 2>" + Quote(base + ".err");
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = ReadFile(base + ".out");
-    o.err = ReadFile(base + ".err");
-    std::remove((base + ".out").c_str());
-    std::remove((base + ".err").c_str());
-    std::remove(in.c_str());
-    return o;
+    corvo::test::ProgramOptions options;
+    options.input = input;
+    return corvo::test::RunProgram(CORVO_SSO_PATH, args, options);
 }
 
 std::string Utf16Le(const std::u16string& text) {
@@ -157,7 +131,7 @@ TEST(XmlParse, EveryInputModeGivesTheExactJson) {
     for (const Case& c : cases) {
         const Outcome o = RunTool(c.args, c.stdinData);
         SCOPED_TRACE(c.args.back() + " with input " + c.stdinData);
-        EXPECT_EQ(o.exit_code, c.exit_code) << o.err;
+        EXPECT_EQ(o.exitCode, c.exit_code) << o.err;
         EXPECT_EQ(o.out, c.out);
     }
 }
@@ -218,13 +192,13 @@ TEST(XmlWrite, EveryValueKindRoundTripsThroughParse) {
 
     // Indented, UTF-8 on standard output.
     const Outcome written = RunTool({"xml", "write", treeFile});
-    ASSERT_EQ(written.exit_code, 0) << written.err;
+    ASSERT_EQ(written.exitCode, 0) << written.err;
     EXPECT_EQ(written.out.substr(0, 4), "<all");
     EXPECT_NE(written.out.find("\r\n\t<k0>-128</k0>\r\n"), std::string::npos);
     EXPECT_NE(written.out.find(" k1=\"255\""), std::string::npos);
     EXPECT_EQ(written.out.substr(written.out.size() - 8), "</all>\r\n");
     const Outcome parsed = RunTool({"xml", "parse", "-"}, written.out);
-    EXPECT_EQ(parsed.exit_code, 0);
+    EXPECT_EQ(parsed.exitCode, 0);
     const std::string all =
         "{\"name\": \"all\", \"node\": 0, \"value\": null, \"children\": [" + expected + "]}";
     EXPECT_EQ(
@@ -234,7 +208,7 @@ TEST(XmlWrite, EveryValueKindRoundTripsThroughParse) {
     // The same tree on one line, as UTF-16LE, read back as UTF-16.
     const Outcome wide =
         RunTool({"xml", "write", "--indent", "", "--newline", "", "--utf16", treeFile});
-    ASSERT_EQ(wide.exit_code, 0);
+    ASSERT_EQ(wide.exitCode, 0);
     EXPECT_EQ(wide.out.substr(0, 16), Utf16Le(u"<all k1="));
     const Outcome wideParsed = RunTool({"xml", "parse", "--as", "utf16", "-"}, wide.out);
     EXPECT_EQ(wideParsed.out.substr(wideParsed.out.find("\"root\"")),
@@ -260,11 +234,11 @@ TEST(XmlWrite, ParseOutputIsWriteInputAndTheSecondRoundIsAFixedPoint) {
     auto root = [](const Outcome& o) { return o.out.substr(o.out.find("\"root\": ")); };
     auto round = [&](const std::string& utf16) {
         const Outcome parsed = RunTool({"xml", "parse", "--as", "utf16", "-"}, utf16);
-        EXPECT_EQ(parsed.exit_code, 0);
+        EXPECT_EQ(parsed.exitCode, 0);
         const std::string node = root(parsed).substr(8);
         const Outcome written =
             RunTool({"xml", "write", "--utf16", "-"}, node.substr(0, node.size() - 2));
-        EXPECT_EQ(written.exit_code, 0) << written.err;
+        EXPECT_EQ(written.exitCode, 0) << written.err;
         return std::make_pair(root(parsed), written.out);
     };
     for (const Document& doc : documents) {
@@ -300,18 +274,18 @@ TEST(XmlWrite, SaveWritesDeclarationAndByteOrderMarkPerEncoding) {
         std::vector<std::string> args = {"xml", "write", "--save", out, tree};
         if (!c.encoding.empty()) args.insert(args.end() - 1, {"--encoding", c.encoding});
         const Outcome o = RunTool(args);
-        EXPECT_EQ(o.exit_code, 0) << o.err;
+        EXPECT_EQ(o.exitCode, 0) << o.err;
         EXPECT_EQ(o.out, "");
         EXPECT_EQ(ReadFile(out), c.bytes);
         // The reader takes the saved file back.
         const Outcome back = RunTool({"xml", "parse", "--as", "file", out});
-        EXPECT_EQ(back.exit_code, 0);
+        EXPECT_EQ(back.exitCode, 0);
         EXPECT_NE(back.out.find(Leaf("z", 0, "\\u4e2d")), std::string::npos) << back.out;
         std::remove(out.c_str());
     }
     const Outcome unwritable =
         RunTool({"xml", "write", "--save", TempPath("no/such/dir/x.xml"), tree});
-    EXPECT_EQ(unwritable.exit_code, 1);
+    EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.err.find("could not write"), std::string::npos);
 }
 
@@ -367,7 +341,7 @@ TEST(XmlGet, EveryTypeFailAndUnresolvedPath) {
         args.insert(args.end(), c.args.begin(), c.args.end());
         const Outcome o = RunTool(args);
         SCOPED_TRACE(c.args[0] + (c.args.size() > 2 ? " " + c.args[2] : ""));
-        EXPECT_EQ(o.exit_code, c.exit_code) << o.err;
+        EXPECT_EQ(o.exitCode, c.exit_code) << o.err;
         EXPECT_EQ(o.out, c.out);
         if (c.exit_code == 2) {
             EXPECT_NE(o.err, "");
@@ -444,7 +418,7 @@ TEST(XmlUsage, BadArgumentsAndBadTreesExitTwoWithAMessage) {
     for (const Case& c : cases) {
         const Outcome o = RunTool(c.args, c.stdinData);
         SCOPED_TRACE(c.stdinData.empty() ? c.args.back() : c.stdinData);
-        EXPECT_EQ(o.exit_code, 2);
+        EXPECT_EQ(o.exitCode, 2);
         EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
     }
 }
@@ -468,7 +442,7 @@ TEST(XmlParse, DeepTreesPrintAndBuildWithoutRecursion) {
     std::string xml;
     for (int i = 0; i < kDepth; ++i) xml += "<a>";
     const Outcome parsed = RunTool({"xml", "parse", "-"}, xml);
-    ASSERT_EQ(parsed.exit_code, 0) << parsed.err;
+    ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
     EXPECT_EQ(parsed.out.size(),
               Parsed(true, 0, 1, 3 * kDepth, 3 * kDepth, "").size() + kDepth * Bare("a").size());
 
@@ -477,7 +451,7 @@ TEST(XmlParse, DeepTreesPrintAndBuildWithoutRecursion) {
     json += R"({"name": "b"})";
     for (int i = 0; i < kDepth; ++i) json += "]}";
     const Outcome written = RunTool({"xml", "write", "--indent", "", "--newline", "", "-"}, json);
-    ASSERT_EQ(written.exit_code, 0) << written.err;
+    ASSERT_EQ(written.exitCode, 0) << written.err;
     EXPECT_EQ(written.out.size(), static_cast<size_t>(kDepth) * 7 + 4);
     EXPECT_EQ(written.out.substr(kDepth * 3 - 3, 10), "<a><b/></a");
 }
