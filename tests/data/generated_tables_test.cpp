@@ -158,23 +158,36 @@ TEST(GeneratedTables, LibraryGuidsAndHelpStrings) {
     }
     EXPECT_EQ(corvo::idl::k_ISSOLoginCtrlEvents.method_count, 0u);
 
-    const CoclassDescription* cc = lib.coclasses;
-    ASSERT_EQ(lib.coclass_count, 3u);
-    EXPECT_EQ(std::u16string(cc[0].name), u"SSOLoginCtrl");
-    EXPECT_EQ(Text(*cc[0].clsid), "{98EF2EC8-D064-491A-8111-3285E786E832}");
-    EXPECT_EQ(std::u16string(cc[0].help), u"SSOLoginCtrl Class");
-    EXPECT_TRUE(IsEqualIID(*cc[0].default_interface, IID_ISSOLoginCtrl));
-    ASSERT_NE(cc[0].default_source, nullptr);
-    EXPECT_TRUE(IsEqualIID(*cc[0].default_source, DIID__ISSOLoginCtrlEvents));
-    EXPECT_EQ(std::u16string(cc[1].name), u"SSOData");
-    EXPECT_EQ(Text(*cc[1].clsid), "{E81FB43C-B144-4D30-8033-C9338AA0ECB8}");
-    EXPECT_EQ(std::u16string(cc[1].help), u"SSOData Class");
-    EXPECT_TRUE(IsEqualIID(*cc[1].default_interface, IID_ISSOData));
-    EXPECT_EQ(cc[1].default_source, nullptr);
-    EXPECT_EQ(std::u16string(cc[2].name), u"SSODataArray");
-    EXPECT_EQ(Text(*cc[2].clsid), "{017CE1A6-416F-4684-AE6A-02064420B30A}");
-    EXPECT_EQ(std::u16string(cc[2].help), u"SSODataArray Class");
-    EXPECT_TRUE(IsEqualIID(*cc[2].default_interface, IID_ISSODataArray));
+    struct Coclass {
+        const char16_t* name;
+        const char* clsid;
+        const char16_t* help;
+        const IID* defaultInterface;
+        const IID* defaultSource;  // nullptr: none
+    };
+    const Coclass coclasses[] = {
+        {u"SSOLoginCtrl", "{98EF2EC8-D064-491A-8111-3285E786E832}", u"SSOLoginCtrl Class",
+         &IID_ISSOLoginCtrl, &DIID__ISSOLoginCtrlEvents},
+        {u"SSOData", "{E81FB43C-B144-4D30-8033-C9338AA0ECB8}", u"SSOData Class", &IID_ISSOData,
+         nullptr},
+        {u"SSODataArray", "{017CE1A6-416F-4684-AE6A-02064420B30A}", u"SSODataArray Class",
+         &IID_ISSODataArray, nullptr},
+    };
+    ASSERT_EQ(lib.coclass_count, std::size(coclasses));
+    for (size_t i = 0; i < std::size(coclasses); ++i) {
+        const CoclassDescription& cc = lib.coclasses[i];
+        const Coclass& expected = coclasses[i];
+        EXPECT_EQ(std::u16string(cc.name), expected.name);
+        EXPECT_EQ(Text(*cc.clsid), expected.clsid);
+        EXPECT_EQ(std::u16string(cc.help), expected.help);
+        EXPECT_TRUE(IsEqualIID(*cc.default_interface, *expected.defaultInterface));
+        if (expected.defaultSource) {
+            ASSERT_NE(cc.default_source, nullptr);
+            EXPECT_TRUE(IsEqualIID(*cc.default_source, *expected.defaultSource));
+        } else {
+            EXPECT_EQ(cc.default_source, nullptr);
+        }
+    }
 }
 
 }  // namespace

@@ -9,14 +9,34 @@ namespace {
 constexpr GUID kUnknownGuid = MakeGuid("12345678-9ABC-DEF0-1234-56789ABCDEF0");
 constexpr GUID kZeroGuid{};
 
+// A class asked for an interface, and what the module answers.
+struct ClassCase {
+    const char* name;
+    const GUID* clsid;
+    const IID* iid;
+    HRESULT expected;
+};
+
+// Checks a call that hands out an object through its last argument (`call`
+// takes that argument): the expected result, an object on success (held while
+// the module is asked whether it can unload, then released) and nothing
+// otherwise; E_POINTER without a place for the object.
+template <class Call>
+void ExpectHandedOut(const ClassCase& c, const Call& call) {
+    void* out = &out;
+    EXPECT_EQ(call(&out), c.expected);
+    if (c.expected == S_OK) {
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(Module::Get().CanUnloadNow(), S_FALSE);
+        static_cast<IUnknown*>(out)->Release();
+    } else {
+        EXPECT_EQ(out, nullptr);
+    }
+    EXPECT_EQ(call(nullptr), E_POINTER);
+}
+
 TEST(ClassObjects, LookupResults) {
-    struct Case {
-        const char* name;
-        const GUID* clsid;
-        const IID* iid;
-        HRESULT expected;
-    };
-    const Case cases[] = {
+    const ClassCase cases[] = {
         {"control, IClassFactory", &CLSID_SSOLoginCtrl, &IID_IClassFactory, S_OK},
         {"control, IUnknown", &CLSID_SSOLoginCtrl, &IID_IUnknown, S_OK},
         {"SSOData", &CLSID_SSOData, &IID_IClassFactory, S_OK},
@@ -30,17 +50,10 @@ TEST(ClassObjects, LookupResults) {
         {"an unknown GUID", &kUnknownGuid, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
         {"GUID_NULL", &kZeroGuid, &IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE},
     };
-    for (const Case& c : cases) {
+    for (const ClassCase& c : cases) {
         SCOPED_TRACE(c.name);
-        void* out = &out;
-        EXPECT_EQ(Module::Get().GetClassObject(*c.clsid, *c.iid, &out), c.expected);
-        if (c.expected == S_OK) {
-            ASSERT_NE(out, nullptr);
-            static_cast<IUnknown*>(out)->Release();
-        } else {
-            EXPECT_EQ(out, nullptr);
-        }
-        EXPECT_EQ(Module::Get().GetClassObject(*c.clsid, *c.iid, nullptr), E_POINTER);
+        ExpectHandedOut(
+            c, [&](void** out) { return Module::Get().GetClassObject(*c.clsid, *c.iid, out); });
     }
     EXPECT_EQ(Module::Get().CanUnloadNow(), S_OK);
 }
@@ -83,13 +96,7 @@ TEST(ClassObjects, LockServerHoldsTheModule) {
 }
 
 TEST(ClassObjects, CreationResults) {
-    struct Case {
-        const char* name;
-        const GUID* clsid;
-        const IID* iid;
-        HRESULT expected;
-    };
-    const Case cases[] = {
+    const ClassCase cases[] = {
         {"control", &CLSID_SSOLoginCtrl, &IID_ISSOLoginCtrl, S_OK},
         {"control as IDispatch", &CLSID_SSOLoginCtrl, &IID_IDispatch, S_OK},
         {"SSOData", &CLSID_SSOData, &IID_ISSOData, S_OK},
@@ -97,20 +104,12 @@ TEST(ClassObjects, CreationResults) {
         {"SSOData asked for the array", &CLSID_SSOData, &IID_ISSODataArray, E_NOINTERFACE},
         {"control asked for IClassFactory", &CLSID_SSOLoginCtrl, &IID_IClassFactory, E_NOINTERFACE},
     };
-    for (const Case& c : cases) {
+    for (const ClassCase& c : cases) {
         SCOPED_TRACE(c.name);
         ComPtr<IClassFactory> factory = ClassObject(*c.clsid);
         ASSERT_TRUE(factory);
-        void* out = &out;
-        EXPECT_EQ(factory->CreateInstance(nullptr, *c.iid, &out), c.expected);
-        if (c.expected == S_OK) {
-            ASSERT_NE(out, nullptr);
-            EXPECT_EQ(Module::Get().CanUnloadNow(), S_FALSE);
-            static_cast<IUnknown*>(out)->Release();
-        } else {
-            EXPECT_EQ(out, nullptr);
-        }
-        EXPECT_EQ(factory->CreateInstance(nullptr, *c.iid, nullptr), E_POINTER);
+        ExpectHandedOut(c,
+                        [&](void** out) { return factory->CreateInstance(nullptr, *c.iid, out); });
         factory.Reset();
         EXPECT_EQ(Module::Get().CanUnloadNow(), S_OK) << "a failed creation leaves nothing";
     }
