@@ -49,24 +49,27 @@ constexpr uint8_t kPc2[48] = {14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 10, 23
                               51, 45, 33, 48, 44, 49, 39, 56, 34, 53, 46, 42, 50, 36, 29, 32};
 constexpr uint8_t kShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
 
-// kSp[j][v]: S-box j+1 applied to the 6-bit group v, its 4 output bits put in
-// their place among the 32 and then permuted by P: one lookup per S-box does
-// both steps of a round's function.
+// kSp[j][v]: S-box j+1 applied to the 6-bit group in the low bits of v, its
+// 4 output bits put in their place among the 32 and then permuted by P: one
+// lookup per S-box does both steps of a round's function. Each table has 256
+// entries (the two high bits of v are ignored), so a round indexes it with a
+// whole byte and needs no masking: 8 KiB in all, well within the L1 cache.
 struct SpTables {
-    uint32_t t[8][64];
+    uint32_t t[8][256];
 };
 
 constexpr SpTables MakeSpTables() {
     SpTables sp{};
     for (int j = 0; j < 8; ++j) {
-        for (int v = 0; v < 64; ++v) {
+        for (int byte = 0; byte < 256; ++byte) {
+            const int v = byte & 0x3F;
             const int row = ((v >> 4) & 2) | (v & 1);
             const int column = (v >> 1) & 0xF;
             const uint32_t s = uint32_t(kSBoxes[j][row * 16 + column]) << (28 - 4 * j);
             uint32_t p = 0;
             for (int i = 0; i < 32; ++i)
                 if (s & (0x80000000u >> (kP[i] - 1))) p |= 0x80000000u >> i;
-            sp.t[j][v] = p;
+            sp.t[j][byte] = p;
         }
     }
     return sp;
@@ -74,17 +77,17 @@ constexpr SpTables MakeSpTables() {
 
 constexpr SpTables kSp = MakeSpTables();
 
-// One round's function f(R, K) followed by the exclusive-or into the other
-// half. The expansion E gives group j (1..8) of 6 bits as R rotated right by
-// 31 - 4j: groups 1, 3, 5, 7 sit in the bytes of R rotated right by 3 and
-// groups 2, 4, 6, 8 in the bytes of R rotated left by 1, so two rotations and
-// two key words replace E.
+// One round's function f(R, K). The expansion E gives group j (1..8) of 6
+// bits as R rotated right by 31 - 4j: groups 1, 3, 5, 7 sit in the low six
+// bits of the bytes of R rotated right by 3 and groups 2, 4, 6, 8 in those of
+// R rotated left by 1, so two rotations and two key words (whose two high
+// bits per byte are 0) replace E.
 inline uint32_t F(uint32_t r, const uint32_t* k) {
     const uint32_t a = std::rotr(r, 3) ^ k[0];
     const uint32_t b = std::rotl(r, 1) ^ k[1];
-    return kSp.t[0][(a >> 24) & 0x3F] ^ kSp.t[2][(a >> 16) & 0x3F] ^ kSp.t[4][(a >> 8) & 0x3F] ^
-           kSp.t[6][a & 0x3F] ^ kSp.t[1][(b >> 24) & 0x3F] ^ kSp.t[3][(b >> 16) & 0x3F] ^
-           kSp.t[5][(b >> 8) & 0x3F] ^ kSp.t[7][b & 0x3F];
+    return kSp.t[0][a >> 24] ^ kSp.t[2][uint8_t(a >> 16)] ^ kSp.t[4][uint8_t(a >> 8)] ^
+           kSp.t[6][uint8_t(a)] ^ kSp.t[1][b >> 24] ^ kSp.t[3][uint8_t(b >> 16)] ^
+           kSp.t[5][uint8_t(b >> 8)] ^ kSp.t[7][uint8_t(b)];
 }
 
 inline uint32_t LoadBigEndian(const uint8_t* p) {
@@ -98,21 +101,42 @@ inline void StoreBigEndian(uint8_t* p, uint32_t v) {
     p[3] = uint8_t(v);
 }
 
-// Runs the 16 rounds over each block with the round keys in the order given
-// by `step` (+2 encrypts, -2 from the last key decrypts).
+// The 16 rounds over kLanes consecutive blocks at once, with the round keys
+// in the order given by kStep (+2 encrypts, -2 from the last key decrypts).
+// The blocks are independent, so their rounds interleave: while one block
+// waits for its table lookups the others proceed, which is what makes the
+// region-sized runs fast. The rounds are unrolled, so every key offset is a
+// constant.
+template <int kLanes, int kStep>
+inline void CryptLanes(const uint32_t* keys, uint8_t* data) {
+    constexpr int kFirst = kStep > 0 ? 0 : 30;
+    uint32_t l[kLanes], r[kLanes];
+#pragma GCC unroll 8
+    for (int j = 0; j < kLanes; ++j) {
+        l[j] = LoadBigEndian(data + 8 * j);
+        r[j] = LoadBigEndian(data + 8 * j + 4);
+    }
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+        const uint32_t* k = keys + kFirst + 2 * kStep * i;
+#pragma GCC unroll 8
+        for (int j = 0; j < kLanes; ++j) l[j] ^= F(r[j], k);
+#pragma GCC unroll 8
+        for (int j = 0; j < kLanes; ++j) r[j] ^= F(l[j], k + kStep);
+    }
+#pragma GCC unroll 8
+    for (int j = 0; j < kLanes; ++j) {
+        StoreBigEndian(data + 8 * j, r[j]);
+        StoreBigEndian(data + 8 * j + 4, l[j]);
+    }
+}
+
 template <int kStep>
 void Crypt(const uint32_t* keys, uint8_t* data, size_t blockCount) {
-    constexpr int kFirst = kStep > 0 ? 0 : 30;
-    for (size_t n = 0; n < blockCount; ++n, data += 8) {
-        uint32_t l = LoadBigEndian(data);
-        uint32_t r = LoadBigEndian(data + 4);
-        for (int i = 0, k = kFirst; i < 16; i += 2, k += 2 * kStep) {
-            l ^= F(r, keys + k);
-            r ^= F(l, keys + k + kStep);
-        }
-        StoreBigEndian(data, r);
-        StoreBigEndian(data + 4, l);
-    }
+    constexpr size_t kLanes = 4;
+    size_t n = 0;
+    for (; n + kLanes <= blockCount; n += kLanes) CryptLanes<kLanes, kStep>(keys, data + 8 * n);
+    for (; n < blockCount; ++n) CryptLanes<1, kStep>(keys, data + 8 * n);
 }
 
 }  // namespace
