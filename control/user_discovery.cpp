@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <new>
-#include <optional>
 
 #include "control/exchange_block.h"
 #include "control/exchange_name.h"
@@ -73,16 +72,11 @@ ItemOutcome AddAccount(ISSOLoginCtrl* ctrl, const srlz::XParamSLHelper& helper,
 std::vector<std::u16string> CollectAccountIds() {
     std::vector<std::u16string> ids;
     try {
-        platform::ImWindowHandle previous = platform::kNoWindow;
-        for (;;) {
-            const platform::ImWindowHandle window = platform::FindImWindow(
-                platform::ImWindowParent::kMessageOnly, previous, kImWindowClass, nullptr);
-            if (window == platform::kNoWindow) break;
-            previous = window;
-            if (!platform::IsImWindow(window)) continue;
-            std::optional<std::u16string> title = platform::GetImWindowText(window);
-            if (!title) continue;  // gone between being found and being read
-            std::u16string id = VisibleTitle(std::move(*title));
+        // One scan of the client's windows; each was confirmed to exist when
+        // its title was read.
+        for (platform::ImWindowEntry& window :
+             platform::EnumerateImWindows(platform::ImWindowParent::kMessageOnly, kImWindowClass)) {
+            std::u16string id = VisibleTitle(std::move(window.title));
             if (!id.empty()) ids.push_back(std::move(id));
         }
     } catch (...) {

@@ -1,5 +1,7 @@
 #include "platform/posix/im_window.h"
 
+#include <new>
+
 #include "platform/posix/window_registry.h"
 
 namespace corvo::platform {
@@ -18,14 +20,17 @@ std::optional<WindowRegistration> LiveWindow(const ImEndpointDirectory& director
     return registration;
 }
 
+WindowKind KindOf(ImWindowParent parent) {
+    return parent == ImWindowParent::kDesktop ? WindowKind::kTopLevel : WindowKind::kMessageOnly;
+}
+
 }  // namespace
 
 ImWindowHandle FindImWindow(ImWindowParent parent, ImWindowHandle after,
                             std::u16string_view className, const std::u16string_view* title) {
     const auto directory = OpenDirectory();
     if (!directory) return kNoWindow;
-    const WindowKind kind =
-        parent == ImWindowParent::kDesktop ? WindowKind::kTopLevel : WindowKind::kMessageOnly;
+    const WindowKind kind = KindOf(parent);
     for (uint64_t id : ListWindowIds(*directory)) {
         if (id <= after) continue;
         const auto registration = LiveWindow(*directory, id);
@@ -34,6 +39,24 @@ ImWindowHandle FindImWindow(ImWindowParent parent, ImWindowHandle after,
             return id;
     }
     return kNoWindow;
+}
+
+std::vector<ImWindowEntry> EnumerateImWindows(ImWindowParent parent,
+                                              std::u16string_view className) {
+    std::vector<ImWindowEntry> windows;
+    const auto directory = OpenDirectory();
+    if (!directory) return windows;
+    const WindowKind kind = KindOf(parent);
+    try {
+        for (uint64_t id : ListWindowIds(*directory)) {
+            auto registration = LiveWindow(*directory, id);
+            if (registration && registration->kind == kind && registration->className == className)
+                windows.push_back({id, std::move(registration->title)});
+        }
+    } catch (const std::bad_alloc&) {
+        // the windows found so far remain
+    }
+    return windows;
 }
 
 bool IsImWindow(ImWindowHandle window) {

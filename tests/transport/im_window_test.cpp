@@ -28,17 +28,31 @@ class ImWindowTest : public testing::TransportTest {
         return FindImWindow(ImWindowParent::kDesktop, kNoWindow, kClass, &title);
     }
 
-    // Titles of the message-only windows, by the FindWindowExW(HWND_MESSAGE) loop.
+    // Titles of the message-only windows, by the FindWindowExW(HWND_MESSAGE)
+    // loop. The one-scan enumeration must yield the same windows and titles.
     std::vector<std::u16string> MessageOnlyTitles() {
         std::vector<std::u16string> titles;
+        std::vector<std::pair<ImWindowHandle, std::u16string>> walked, scanned;
         for (ImWindowHandle w =
                  FindImWindow(ImWindowParent::kMessageOnly, kNoWindow, kClass, nullptr);
              w != kNoWindow; w = FindImWindow(ImWindowParent::kMessageOnly, w, kClass, nullptr)) {
             if (!IsImWindow(w)) continue;
             const auto title = GetImWindowText(w);
             titles.push_back(title.value_or(u"<gone>"));
+            walked.emplace_back(w, titles.back());
         }
+        for (const ImWindowEntry& e : EnumerateImWindows(ImWindowParent::kMessageOnly, kClass))
+            scanned.emplace_back(e.window, e.title);
+        EXPECT_EQ(scanned, walked);
         return titles;
+    }
+
+    // The handles of the top-level windows of the class, in one scan.
+    std::vector<ImWindowHandle> TopLevelWindows() {
+        std::vector<ImWindowHandle> windows;
+        for (const ImWindowEntry& e : EnumerateImWindows(ImWindowParent::kDesktop, kClass))
+            windows.push_back(e.window);
+        return windows;
     }
 
     std::string RegistrationPath(ImWindowHandle w) {
@@ -49,6 +63,7 @@ class ImWindowTest : public testing::TransportTest {
 TEST_F(ImWindowTest, NothingPublishedFindsNothing) {
     EXPECT_EQ(FindTopLevel(u"cnmarketalice"), kNoWindow);
     EXPECT_TRUE(MessageOnlyTitles().empty());
+    EXPECT_TRUE(TopLevelWindows().empty());
     EXPECT_FALSE(IsImWindow(kNoWindow));
     EXPECT_FALSE(IsImWindow(12345));
     EXPECT_FALSE(GetImWindowText(12345));
@@ -81,6 +96,8 @@ TEST_F(ImWindowTest, TopLevelFindMatchesClassKindAndExactTitle) {
         EXPECT_EQ(FindTopLevel(c.title), c.expected) << std::string(c.title.begin(), c.title.end());
     }
     EXPECT_EQ(GetImWindowText(withNul.id()), embedded);
+    EXPECT_EQ(TopLevelWindows(), (std::vector<ImWindowHandle>{first.id(), second.id(), empty.id(),
+                                                              wide.id(), withNul.id()}));
 
     first.Unpublish();
     EXPECT_FALSE(IsImWindow(first.id()));
@@ -131,6 +148,7 @@ TEST_F(ImWindowTest, WindowOfAGoneProcessNoLongerExists) {
     ASSERT_EQ(DirectoryEntries().size(), 7u);  // sequence + 3 windows * (registration + socket)
 
     EXPECT_EQ(FindTopLevel(u"cnmarketcrash"), kNoWindow);
+    EXPECT_TRUE(TopLevelWindows().empty());
     EXPECT_EQ(MessageOnlyTitles(), std::vector<std::u16string>{u"cnmarketbob"});
     for (ImWindowHandle w : {keep.id() + 1, keep.id() + 2}) {
         EXPECT_FALSE(IsImWindow(w));
