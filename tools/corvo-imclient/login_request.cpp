@@ -31,12 +31,12 @@ std::optional<LoginRequest> ParseLoginRequest(std::u16string line) {
     std::u16string_view rest(line);
     if (!rest.starts_with(kImWindowClass)) return std::nullopt;
     rest.remove_prefix(kImWindowClass.size());
-    if (!rest.starts_with(kLoginVerb)) return std::nullopt;
-    rest.remove_prefix(kLoginVerb.size());
+    if (!rest.starts_with(kLoginRequestVerb)) return std::nullopt;
+    rest.remove_prefix(kLoginRequestVerb.size());
 
-    auto block = TakeParameter(rest, u"&fname=");
-    auto event = block ? TakeParameter(rest, u"&ename=") : std::nullopt;
-    auto size = event ? TakeParameter(rest, u"&fsize=") : std::nullopt;
+    auto block = TakeParameter(rest, control::kBlockNameParameter);
+    auto event = block ? TakeParameter(rest, control::kEventNameParameter) : std::nullopt;
+    auto size = event ? TakeParameter(rest, control::kBlockSizeParameter) : std::nullopt;
     if (!size || !rest.empty() || block->empty() || event->empty() || size->empty() ||
         size->size() > 9)
         return std::nullopt;

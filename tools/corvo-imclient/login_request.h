@@ -9,11 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "control/quick_login.h"
+
 namespace corvo::imclient {
 
-inline constexpr std::u16string_view kImWindowClass =
-    u"Quorix{416219FA-7221-43cf-A056-359CA4BC9FEA}";
-inline constexpr std::u16string_view kLoginVerb = u"Corvo:reqssologin?";
+// The window class, the verb and the parameter names are the control's own.
+using control::kImWindowClass;
+using control::kLoginRequestVerb;
 
 struct LoginRequest {
     std::u16string line;  // the whole line, without its terminating zero
