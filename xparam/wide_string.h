@@ -131,6 +131,17 @@ class BasicWideString {
         SetLength(static_cast<uint32_t>(newLength));
     }
 
+    // For writers that fill the units themselves: makes room for at least
+    // `capacity` units, keeping every unit of the block (also those past
+    // Length()). MutableData() is then writable up to Capacity(); SetFilledLength
+    // says how many of those units hold text and writes the terminator.
+    void ReserveUnits(std::size_t capacity) {
+        if (capacity > Capacity()) Reserve(capacity);
+    }
+    void SetFilledLength(std::size_t length) noexcept {
+        if (block_) SetLength(static_cast<uint32_t>(length));
+    }
+
     // New units are zeros; a size of 0 frees the block.
     void Resize(std::size_t length) {
         if (length == 0) {

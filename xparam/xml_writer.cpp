@@ -1,10 +1,18 @@
 #include "xparam/xml_writer.h"
 
+#include <cstdint>
+#include <type_traits>
+
+#include "platform/posix/utf_codec.h"
 #include "xparam/entity_decoder.h"
 #include "xparam/xml_char_class.h"
 
 namespace xparam {
 namespace {
+
+// The first buffer holds this many units; each growth at least doubles it.
+constexpr size_t kFirstCapacity = 512;
+constexpr size_t kMaxCapacity = UINT32_MAX - 1;
 
 bool IsAttribute(const XParamImpl* node) {
     return node->NodeKindCode() == NodeKind::Attribute;
@@ -23,8 +31,13 @@ XParamImpl* NextElementSibling(XParamImpl* node) {
     return SkipAttributes(node->NextSiblingNode());
 }
 
+void Prefetch(const XParamImpl* node) {
+    __builtin_prefetch(node->NameText().Block());
+    if (const WideString* value = node->StringValue()) __builtin_prefetch(value->Block());
+}
+
 // The wide text of a node's value and, for formatted values, the holder that
-// keeps it alive until it has been appended.
+// keeps it alive until it has been written.
 struct ValueText {
     const char16_t* text = nullptr;
     int length = 0;
@@ -41,16 +54,61 @@ struct ValueText {
     }
 };
 
+// Sets the string's length to what the cursor has written when the walk
+// ends, also when it ends by an exception.
+template <typename Unit>
+struct FilledLength {
+    BasicWideString<Unit>& out;
+    Unit* const& base;
+    Unit* const& cur;
+    ~FilledLength() { out.SetFilledLength(static_cast<size_t>(cur - base)); }
+};
+
 }  // namespace
 
-void XmlWriter::AppendEscaped(WideString& out, const char16_t* text, size_t length) {
-    static constexpr char16_t kHex[] = u"0123456789abcdef";
+template <typename Unit>
+void XmlWriter<Unit>::Grow(size_t units) {
+    const size_t used = static_cast<size_t>(cur_ - base_);
+    size_t wanted = size_t(out_.Capacity()) * 2;
+    if (wanted < kFirstCapacity) wanted = kFirstCapacity;
+    if (wanted < used + units) wanted = used + units;
+    // Stay within the 32-bit length field as long as the content fits.
+    if (wanted > kMaxCapacity && used + units <= kMaxCapacity) wanted = kMaxCapacity;
+    out_.SetFilledLength(used);
+    out_.ReserveUnits(wanted);
+    base_ = out_.MutableData();
+    cur_ = base_ + used;
+    end_ = base_ + out_.Capacity();
+}
+
+template <typename Unit>
+void XmlWriter<Unit>::PutText(const char16_t* text, size_t length) {
+    if constexpr (std::is_same_v<Unit, char16_t>) {
+        PutUnits(text, length);
+    } else {
+        // No unit makes more than three bytes (a surrogate pair makes four).
+        Room(length * 3);
+        size_t k = 0;
+        while (k < length && text[k] < 0x80) {
+            cur_[k] = static_cast<Unit>(text[k]);
+            ++k;
+        }
+        cur_ += k;
+        if (k < length) {
+            cur_ += corvo::platform::Utf16ToUtf8(text + k, length - k, cur_, (length - k) * 3);
+        }
+    }
+}
+
+template <typename Unit>
+void XmlWriter<Unit>::PutEscaped(const char16_t* text, size_t length) {
+    static constexpr char kHex[] = "0123456789abcdef";
     const char16_t* p = text;
     const char16_t* const end = text + length;
     for (;;) {
         const char16_t* s = p;
         p = SkipUntilXmlClass(p, end, kXmlEscape);
-        if (s < p) out.Append(s, static_cast<size_t>(p - s));
+        if (s < p) PutText(s, static_cast<size_t>(p - s));
         if (p == end) return;
         const char16_t c = *p++;
         const NamedEntity* named = nullptr;
@@ -58,90 +116,103 @@ void XmlWriter::AppendEscaped(WideString& out, const char16_t* text, size_t leng
             if (e.unit == c) named = &e;
         }
         if (named) {
-            out.Append(named->text.data(), named->text.size());
+            // Entity texts are ASCII.
+            Room(named->text.size());
+            for (char16_t u : named->text) *cur_++ = static_cast<Unit>(u);
         } else {
-            const char16_t ref[] = {'&', '#', 'x', kHex[c >> 4], kHex[c & 15], ';'};
-            out.Append(ref, 6);
+            const char ref[] = {'&', '#', 'x', kHex[c >> 4], kHex[c & 15], ';', 0};
+            Put(ref);
         }
     }
 }
 
-void XmlWriter::AppendCdata(WideString& out, const char16_t* text, size_t length) {
+template <typename Unit>
+void XmlWriter<Unit>::PutCdata(const char16_t* text, size_t length) {
     const std::u16string_view all(text, length);
-    out.Append(u"<![CDATA[", 9);
+    Put("<![CDATA[");
     size_t from = 0;
     for (size_t at = all.find(u"]]>"); at != std::u16string_view::npos;
          at = all.find(u"]]>", at + 1)) {
         // "]]" closes this section, the next one starts with ">".
-        out.Append(text + from, at + 2 - from);
-        out.Append(u"]]><![CDATA[", 12);
+        PutText(text + from, at + 2 - from);
+        Put("]]><![CDATA[");
         from = at + 2;
     }
-    out.Append(text + from, length - from);
-    out.Append(u"]]>", 3);
+    PutText(text + from, length - from);
+    Put("]]>");
 }
 
-bool XmlWriter::AppendValue(XParamImpl* node, bool asCdata, bool ownLine) {
+template <typename Unit>
+void XmlWriter<Unit>::WriteValue(XParamImpl* node, bool asCdata, bool ownLine) {
     ValueText value;
-    if (!value.Read(node)) return false;
+    if (!value.Read(node)) return;
     if (ownLine) {
-        Append(indent_);
-        Append(unit_);
+        PutUnits(indent_.data(), indent_.size());
+        PutUnits(unit_);
     }
     const auto length = static_cast<size_t>(value.length < 0 ? 0 : value.length);
     if (asCdata) {
-        AppendCdata(out_, value.text, length);
+        PutCdata(value.text, length);
     } else {
-        AppendEscaped(out_, value.text, length);
+        PutEscaped(value.text, length);
     }
-    if (ownLine) Append(lineBreak_);
-    return true;
+    if (ownLine) PutUnits(lineBreak_);
 }
 
-bool XmlWriter::WriteStart(XParamImpl* node) {
-    Append(indent_);
-    out_.Append(u'<');
-    Append(node->NameText());
+template <typename Unit>
+bool XmlWriter<Unit>::WriteStart(XParamImpl* node) {
+    PutUnits(indent_.data(), indent_.size());
+    Put('<');
+    PutText(node->NameText());
     bool hasElements = false;
     for (XParamImpl* child = node->FirstChildNode(); child; child = child->NextSiblingNode()) {
+        // This loop is the first to reach each child; start loading the
+        // blocks its own turn will read, while the loop follows the chain.
+        Prefetch(child);
         if (!IsAttribute(child)) {
             hasElements = true;
             continue;
         }
-        out_.Append(u' ');
-        Append(child->NameText());
-        out_.Append(u"=\"", 2);
-        AppendValue(child, false, false);
-        out_.Append(u'"');
+        Put(' ');
+        PutText(child->NameText());
+        Put("=\"");
+        WriteValue(child, false, false);
+        Put('"');
     }
     const bool cdata = node->NodeKindCode() == NodeKind::CData;
     if (hasElements) {
-        out_.Append(u'>');
-        Append(lineBreak_);
+        Put('>');
+        PutUnits(lineBreak_);
         // The value on its own line, one level deeper; no line without a text form.
-        AppendValue(node, cdata, true);
+        WriteValue(node, cdata, true);
         return true;
     }
     if (node->IsEmpty()) {
-        out_.Append(u"/>", 2);
+        Put("/>");
     } else {
-        out_.Append(u'>');
-        AppendValue(node, cdata, false);
+        Put('>');
+        WriteValue(node, cdata, false);
         WriteEndTag(node);
         return false;
     }
-    Append(lineBreak_);
+    PutUnits(lineBreak_);
     return false;
 }
 
-void XmlWriter::WriteEndTag(XParamImpl* node) {
-    out_.Append(u"</", 2);
-    Append(node->NameText());
-    out_.Append(u'>');
-    Append(lineBreak_);
+template <typename Unit>
+void XmlWriter<Unit>::WriteEndTag(XParamImpl* node) {
+    Put("</");
+    PutText(node->NameText());
+    Put('>');
+    PutUnits(lineBreak_);
 }
 
-void XmlWriter::Write(XParamImpl* root) {
+template <typename Unit>
+void XmlWriter<Unit>::Write(XParamImpl* root) {
+    base_ = out_.MutableData();
+    cur_ = base_ + out_.Length();
+    end_ = base_ + out_.Capacity();
+    const FilledLength<Unit> commit{out_, base_, cur_};
     XParamImpl* node = root;
     for (;;) {
         // Enter `node`: a named node writes its start; an unnamed one lends its
@@ -150,7 +221,7 @@ void XmlWriter::Write(XParamImpl* root) {
         const bool open = named ? WriteStart(node) : true;
         if (open) {
             if (XParamImpl* child = FirstElementChild(node)) {
-                if (named) indent_.Append(unit_.data(), unit_.size());
+                if (named) indent_.insert(indent_.end(), unit_.begin(), unit_.end());
                 node = child;
                 continue;
             }
@@ -165,12 +236,15 @@ void XmlWriter::Write(XParamImpl* root) {
             }
             node = node->ParentNode();
             if (!node->NameText().Empty()) {
-                indent_.Resize(indent_.Length() - unit_.size());
-                Append(indent_);
+                indent_.resize(indent_.size() - unit_.size());
+                PutUnits(indent_.data(), indent_.size());
                 WriteEndTag(node);
             }
         }
     }
 }
+
+template class XmlWriter<char16_t>;
+template class XmlWriter<unsigned char>;
 
 }  // namespace xparam

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/posix/file_stream.h"
+#include "platform/posix/utf_codec.h"
 #include "xparam/array_in_res.h"
 #include "xparam/text_codec.h"
 #include "xparam/x_str_in_res.h"
@@ -37,31 +38,20 @@ WideString Widen(const char* text, unsigned int codePage) {
     return wide;
 }
 
-// UTF-8 output without a counting pass: a buffer for the largest possible
-// output (three bytes a unit) and one conversion. Only the pages written are
-// touched; a result much smaller than a small buffer is moved to an exact
-// one. Returns the byte count (room for the terminator follows it), or 0 for
-// other code pages and failures.
-int32_t NarrowInOnePass(const WideString& text, unsigned int codePage,
-                        std::unique_ptr<char[]>& bytes) {
-    constexpr size_t kExactBelow = size_t(1) << 20;
-    if (codePage != corvo::platform::kCodePageUtf8) return 0;
-    const size_t units = text.Length();
-    if (units > static_cast<size_t>(INT32_MAX / 3)) return 0;
-    const size_t capacity = units * 3;
-    bytes = std::make_unique_for_overwrite<char[]>(capacity + 1);
-    const int32_t size =
-        BytesFromWide(text.Data(), units, codePage, bytes.get(), static_cast<int32_t>(capacity));
-    if (size <= 0) {
-        bytes.reset();
-        return 0;
-    }
-    if (capacity < kExactBelow && static_cast<size_t>(size) * 2 < capacity) {
-        auto exact = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size) + 1);
-        std::memcpy(exact.get(), bytes.get(), static_cast<size_t>(size));
-        bytes = std::move(exact);
-    }
-    return size;
+// The UTF-8 form of a wide layout argument, converted as the whole output
+// would be.
+ByteString Utf8Form(const WideString& text) {
+    ByteString bytes;
+    if (text.Empty()) return bytes;
+    const size_t capacity = size_t(text.Length()) * 3;
+    bytes.ReserveUnits(capacity);
+    bytes.SetFilledLength(
+        corvo::platform::Utf16ToUtf8(text.Data(), text.Length(), bytes.MutableData(), capacity));
+    return bytes;
+}
+
+std::string_view ByteView(const ByteString& bytes) {
+    return {reinterpret_cast<const char*>(bytes.Data()), bytes.Length()};
 }
 
 // The file form: the declaration, the line break, then the tree.
@@ -76,7 +66,7 @@ bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
     text.Append(encoding.data(), encoding.size());
     text.Append(u"\"?>", 3);
     text.Append(lineBreak.data(), lineBreak.size());
-    XmlWriter(indent, lineBreak, text).Write(XParamImpl::From(root));
+    XmlWriter<char16_t>(indent, lineBreak, text).Write(XParamImpl::From(root));
     if (text.Length() > static_cast<uint32_t>(INT32_MAX)) return false;
 
     // EncodeText reads the name up to its NUL.
@@ -132,7 +122,7 @@ const char16_t* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char1
     nLen = 0;
     if (pRoot == nullptr) return u"";
     WideString out;
-    XmlWriter(View(pIndent), View(pLineBreak), out).Write(XParamImpl::From(pRoot));
+    XmlWriter<char16_t>(View(pIndent), View(pLineBreak), out).Write(XParamImpl::From(pRoot));
     const WideString& text = XStrInRes<char16_t>::Fill(res, out);
     nLen = static_cast<int>(text.Length() > INT_MAX ? INT_MAX : text.Length());
     return text.Data();
@@ -145,18 +135,26 @@ const char* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char* pIn
     if (pRoot == nullptr) return "";
     const WideString indent = Widen(pIndent, codePage);
     const WideString lineBreak = Widen(pLineBreak, codePage);
+    if (codePage == corvo::platform::kCodePageUtf8) {
+        // UTF-8 is written directly, without a UTF-16 text to convert.
+        const ByteString indentBytes = Utf8Form(indent);
+        const ByteString lineBreakBytes = Utf8Form(lineBreak);
+        ByteString out;
+        XmlWriter<unsigned char>(indentBytes.View(), lineBreakBytes.View(), out)
+            .Write(XParamImpl::From(pRoot));
+        if (out.Empty() || out.Length() > static_cast<uint32_t>(INT32_MAX)) return "";
+        const ByteString& bytes = XStrInRes<unsigned char>::Fill(res, out);
+        nLen = static_cast<int>(bytes.Length());
+        return ByteView(bytes).data();
+    }
     WideString text;
-    XmlWriter(View(indent), View(lineBreak), text).Write(XParamImpl::From(pRoot));
+    XmlWriter<char16_t>(View(indent), View(lineBreak), text).Write(XParamImpl::From(pRoot));
     if (text.Empty()) return "";
-    std::unique_ptr<char[]> bytes;
-    int32_t size = NarrowInOnePass(text, codePage, bytes);
-    if (size <= 0) {
-        size = BytesFromWide(text.Data(), text.Length(), codePage, nullptr, 0);
-        if (size <= 0) return "";
-        bytes = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size) + 1);
-        if (BytesFromWide(text.Data(), text.Length(), codePage, bytes.get(), size) != size) {
-            return "";
-        }
+    const int32_t size = BytesFromWide(text.Data(), text.Length(), codePage, nullptr, 0);
+    if (size <= 0) return "";
+    auto bytes = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size) + 1);
+    if (BytesFromWide(text.Data(), text.Length(), codePage, bytes.get(), size) != size) {
+        return "";
     }
     bytes[static_cast<size_t>(size)] = 0;
     nLen = size;
