@@ -23,6 +23,10 @@ bool SmallBlockPool::SameBlock(std::size_t a, std::size_t b) noexcept {
     return a == b;
 }
 
+SmallBlockPool::Statistics SmallBlockPool::Stats() noexcept {
+    return {};
+}
+
 #else
 
 namespace {
@@ -52,6 +56,7 @@ struct ThreadCache {
     FreeCell* free[kClasses];
     char* slab[kClasses];
     char* slabEnd[kClasses];
+    std::ptrdiff_t blockBytes;  // taken minus released on this thread
     bool registered;
     bool ended;  // the thread is ending: releases go to the depot
 };
@@ -72,6 +77,7 @@ struct Depot {
 };
 
 constinit Depot g_depot;
+constinit std::atomic<std::size_t> g_slabBytes{0};
 
 void GiveToDepot(std::size_t c, FreeCell* list) noexcept {
     if (list == nullptr) return;
@@ -133,6 +139,7 @@ void* Refill(std::size_t c) {
     if (static_cast<std::size_t>(cache.slabEnd[c] - cache.slab[c]) < size) {
         char* slab = static_cast<char*>(std::aligned_alloc(kSlabAlignment, kSlabSize));
         if (slab == nullptr) throw std::bad_alloc();
+        g_slabBytes.fetch_add(kSlabSize, std::memory_order_relaxed);
         cache.slab[c] = slab;
         cache.slabEnd[c] = slab + kSlabSize;
     }
@@ -151,6 +158,7 @@ void* SmallBlockPool::Allocate(std::size_t size) {
     }
     const std::size_t c = ClassOf(size);
     ThreadCache& cache = t_cache;
+    cache.blockBytes += static_cast<std::ptrdiff_t>((c + 1) * kGranule);
     if (FreeCell* cell = cache.free[c]) {
         cache.free[c] = cell->next;
         // The next request of this class reads that block's link: start the
@@ -170,6 +178,7 @@ void SmallBlockPool::Free(void* block, std::size_t size) noexcept {
     const std::size_t c = ClassOf(size);
     auto* cell = static_cast<FreeCell*>(block);
     ThreadCache& cache = t_cache;
+    cache.blockBytes -= static_cast<std::ptrdiff_t>((c + 1) * kGranule);
     if (!cache.registered) Register(cache);
     if (cache.ended) {
         cell->next = nullptr;
@@ -178,6 +187,10 @@ void SmallBlockPool::Free(void* block, std::size_t size) noexcept {
     }
     cell->next = cache.free[c];
     cache.free[c] = cell;
+}
+
+SmallBlockPool::Statistics SmallBlockPool::Stats() noexcept {
+    return {g_slabBytes.load(std::memory_order_relaxed), t_cache.blockBytes};
 }
 
 bool SmallBlockPool::SameBlock(std::size_t a, std::size_t b) noexcept {

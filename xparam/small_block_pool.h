@@ -29,6 +29,19 @@ class SmallBlockPool {
     // True when `a` and `b` bytes are served by the same block size, so a
     // block of one size can hold the other.
     static bool SameBlock(std::size_t a, std::size_t b) noexcept;
+
+    // What the pool holds, for memory figures (malloc statistics do not see
+    // blocks inside slabs). Both are 0 in the sanitizer build, where every
+    // block is a malloc block.
+    struct Statistics {
+        // Bytes of all slabs carved so far, on every thread (never returned).
+        std::size_t slabBytes = 0;
+        // Bytes of pooled blocks (at their class size) taken on the calling
+        // thread minus those released on it: a block released on another
+        // thread counts there.
+        std::ptrdiff_t threadBlockBytes = 0;
+    };
+    static Statistics Stats() noexcept;
 };
 
 }  // namespace xparam
