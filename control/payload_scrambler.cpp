@@ -1,6 +1,8 @@
 #include "control/payload_scrambler.h"
 
 #include <algorithm>
+#include <cstring>
+#include <numeric>
 
 #include "control/des_cipher.h"
 #include "exchange_key_config.h"
@@ -26,6 +28,30 @@ std::string AnsiUserKey(std::u16string_view userId) {
                                                       count, key.data(), needed);
     key.resize(size_t(std::max(written, 0)));
     return key;
+}
+
+// The XOR pass gives equal bytes to equal bytes a whole number of key
+// repetitions apart, and DES blocks start every 8 bytes: so the period, in
+// blocks, after which a run of equal plain bytes (the zeros after the
+// document in a new block) becomes the same cipher blocks again.
+size_t RepeatPeriodBlocks(size_t xorKeySize) {
+    return std::lcm(std::max<size_t>(xorKeySize, 1), size_t(8)) / 8;
+}
+
+// DES over `blockCount` blocks in electronic code book mode, where equal
+// blocks encrypt to equal blocks. The tail of blocks each equal to the block
+// `period` blocks before it is found first; only the blocks ahead of it are
+// encrypted and the tail is copied from the blocks a period earlier, which
+// gives the same bytes as encrypting it.
+void EncryptWithPeriodicTail(const DesCipher& des, uint8_t* data, size_t blockCount,
+                             size_t period) {
+    size_t tail = blockCount;
+    while (tail > period &&
+           std::memcmp(data + 8 * (tail - 1), data + 8 * (tail - 1 - period), 8) == 0)
+        --tail;
+    des.Encrypt(data, tail);
+    for (size_t i = tail; i < blockCount; ++i)
+        std::memcpy(data + 8 * i, data + 8 * (i - period), 8);
 }
 
 }  // namespace
@@ -82,7 +108,8 @@ bool ScramblePayload(uint8_t* region, size_t length, std::u16string_view userId,
     if (length % 8 != 0) return false;
     const PayloadKeys keys = MakePayloadKeys(userId, suffixes);
     XorWithRepeatedKey(region, length, keys.xorKey);
-    DesCipher(keys.desKey).Encrypt(region, length / 8);
+    EncryptWithPeriodicTail(DesCipher(keys.desKey), region, length / 8,
+                            RepeatPeriodBlocks(keys.xorKey.size()));
     return true;
 }
 

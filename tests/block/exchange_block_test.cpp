@@ -80,6 +80,13 @@ TEST(ExchangeBlockImage, TheTextMayFillThePayloadRegionExactly) {
         {wide, BlockStatus::kOk},
         {wide + u"x", BlockStatus::kDocumentTooLong},
         {u"", BlockStatus::kOk},
+        // lengths around the 8-byte blocks the reader unscrambles
+        {u"x", BlockStatus::kOk},
+        {std::u16string(7, u'x'), BlockStatus::kOk},
+        {std::u16string(8, u'x'), BlockStatus::kOk},
+        {std::u16string(9, u'x'), BlockStatus::kOk},
+        {u"abcdefg\u4e2d", BlockStatus::kOk},  // a double-byte character across two blocks
+        {std::u16string(8191, u'x'), BlockStatus::kOk},
     };
     for (const Case& c : cases) {
         Image image{};

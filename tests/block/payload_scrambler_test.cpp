@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <random>
@@ -150,6 +151,36 @@ TEST(PayloadScrambler, UnscrambleInvertsScrambleForRandomPayloadsAndIds) {
         }
         ASSERT_TRUE(UnscramblePayload(work.data(), work.size(), id));
         ASSERT_EQ(work, region) << "round " << round;
+    }
+}
+
+// Scrambling equals its definition (the XOR pass over the whole region, then
+// DES over every block) whatever follows the document: zeros, a pattern that
+// repeats with the key, one that repeats with another period, random bytes, a
+// tail that repeats except for its last byte; for keys of odd and even
+// lengths and regions shorter than a key period.
+TEST(PayloadScrambler, ScrambleMatchesTheDefinitionWhateverTheTail) {
+    CtypeLocale utf8("C.UTF-8");
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 400; ++round) {
+        const std::u16string id = RandomUserId(rng);
+        const PayloadKeys keys = MakePayloadKeys(id);
+        const size_t n = std::max<size_t>(keys.xorKey.size(), 1);
+        std::vector<uint8_t> region(8 * (rng() % 1100));
+        const size_t document = region.empty() ? 0 : rng() % region.size();
+        for (size_t j = 0; j < document; ++j) region[j] = uint8_t(rng());
+        const int tail = round % 5;
+        for (size_t j = document; j < region.size(); ++j) {
+            if (tail == 1) region[j] = uint8_t(j % n * 7);  // repeats with the key
+            if (tail == 2) region[j] = uint8_t(j % 24 == 3);
+            if (tail == 3) region[j] = uint8_t(rng());
+        }
+        if (tail == 4 && !region.empty()) region.back() = 1;  // zeros, then one byte
+        std::vector<uint8_t> expected = region;
+        XorWithRepeatedKey(expected.data(), expected.size(), keys.xorKey);
+        DesCipher(keys.desKey).Encrypt(expected.data(), expected.size() / 8);
+        ASSERT_TRUE(ScramblePayload(region.data(), region.size(), id));
+        ASSERT_EQ(region, expected) << "round " << round << ", tail kind " << tail;
     }
 }
 
