@@ -9,6 +9,7 @@
 
 #include "control/payload_scrambler.h"
 #include "platform/posix/code_page.h"
+#include "platform/posix/code_page_string.h"
 
 namespace corvo::control {
 namespace {
@@ -54,9 +55,15 @@ BlockStatus DecodeBlock(uint64_t objectSize, ReadAt readAt, std::u16string_view 
     if (CheckBlockHeader(header, objectSize) != BlockHeaderCheck::kOk)
         return BlockStatus::kBadHeader;
 
+    // Both scrambling passes work on each 8-byte block by itself at its own
+    // offset, so unscrambling the blocks that hold the document's bytes gives
+    // the same text as unscrambling the whole payload region: the rest is
+    // neither read nor unscrambled. (capacity is a multiple of 8, so the
+    // rounded length stays within it.)
+    const uint32_t used = (header.documentLength + 7) & ~uint32_t(7);
     std::vector<uint8_t> payload;
     try {
-        payload.resize(header.capacity);
+        payload.resize(used);
     } catch (const std::bad_alloc&) {
         return BlockStatus::kOutOfMemory;
     }
@@ -66,17 +73,12 @@ BlockStatus DecodeBlock(uint64_t objectSize, ReadAt readAt, std::u16string_view 
 
     const auto textEnd = payload.begin() + header.documentLength;
     const size_t length = size_t(std::find(payload.begin(), textEnd, 0) - payload.begin());
-    const auto* bytes = reinterpret_cast<const char*>(payload.data());
     std::u16string decoded;
-    if (length > 0) {
-        const int needed =
-            platform::MultiByteToWideChar(platform::kCodePageGbk, bytes, int(length), nullptr, 0);
-        if (needed <= 0) return BlockStatus::kConversionFailed;
-        decoded.resize(size_t(needed));
-        if (platform::MultiByteToWideChar(platform::kCodePageGbk, bytes, int(length),
-                                          decoded.data(), needed) != needed)
-            return BlockStatus::kConversionFailed;
-    }
+    if (platform::ConvertFromCodePage(
+            platform::kCodePageGbk,
+            std::string_view(reinterpret_cast<const char*>(payload.data()), length),
+            decoded) != platform::CodePageStringStatus::kOk)
+        return BlockStatus::kConversionFailed;
     *text = std::move(decoded);
     return BlockStatus::kOk;
 }
@@ -176,19 +178,18 @@ BlockStatus EncodeBlockImage(std::span<uint8_t, kBlockSize> image, std::u16strin
 
 BlockStatus EncodeBlockImage(std::span<uint8_t, kBlockSize> image, std::u16string_view text,
                              std::u16string_view userId, const KeySuffixes& suffixes) {
-    uint32_t length = 0;
-    if (!text.empty()) {
-        if (text.size() > size_t(INT32_MAX)) return BlockStatus::kDocumentTooLong;
-        const int needed = platform::WideCharToMultiByte(platform::kCodePageGbk, text.data(),
-                                                         int(text.size()), nullptr, 0);
-        if (needed <= 0) return BlockStatus::kConversionFailed;
-        if (uint64_t(needed) + kBlockHeaderSize > kBlockSize) return BlockStatus::kDocumentTooLong;
-        auto* out = reinterpret_cast<char*>(image.data() + kBlockHeaderSize);
-        if (platform::WideCharToMultiByte(platform::kCodePageGbk, text.data(), int(text.size()),
-                                          out, needed) != needed)
+    std::string bytes;
+    switch (platform::ConvertToCodePage(platform::kCodePageGbk, text, bytes)) {
+        case platform::CodePageStringStatus::kOk:
+            break;
+        case platform::CodePageStringStatus::kTooLong:
+            return BlockStatus::kDocumentTooLong;
+        case platform::CodePageStringStatus::kFailed:
             return BlockStatus::kConversionFailed;
-        length = uint32_t(needed);
     }
+    if (bytes.size() > kBlockCapacity) return BlockStatus::kDocumentTooLong;
+    if (!bytes.empty()) std::memcpy(image.data() + kBlockHeaderSize, bytes.data(), bytes.size());
+    const uint32_t length = uint32_t(bytes.size());
     StoreBlockHeader({kBlockHeaderSize, kBlockCapacity, length, 0},
                      image.first<kBlockHeaderSize>());
     if (!ScramblePayload(image.data() + kBlockHeaderSize, kBlockCapacity, userId, suffixes))

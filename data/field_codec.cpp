@@ -3,12 +3,11 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstdint>
 #include <stdexcept>
 
 #include "platform/posix/code_page.h"
-#include "xparam/text_codec.h"
+#include "platform/posix/code_page_string.h"
 
 namespace corvo::srlz {
 namespace {
@@ -25,19 +24,12 @@ constexpr std::array<uint8_t, 256> MakeDigitTable() {
 }
 constexpr std::array<uint8_t, 256> kDigit = MakeDigitTable();
 
-// Runs one of the two-pass code page 936 conversions (size, then convert).
-template <class Out, class In, class Converter>
-Out Convert936(std::basic_string_view<In> in, Converter convert) {
-    if (in.empty()) return {};
-    if (in.size() > static_cast<std::size_t>(INT_MAX))
+// A code page 936 conversion's outcome as the field codec reports it.
+void CheckConversion(platform::CodePageStringStatus status) {
+    if (status == platform::CodePageStringStatus::kTooLong)
         throw std::length_error("field text too long for code page 936 conversion");
-    const int32_t needed = convert(in.data(), in.size(), platform::kCodePageGbk, nullptr, 0);
-    if (needed <= 0) throw std::runtime_error("code page 936 conversion failed");
-    Out out(static_cast<std::size_t>(needed), typename Out::value_type{});
-    const int32_t n = convert(in.data(), in.size(), platform::kCodePageGbk, out.data(), needed);
-    if (n <= 0) throw std::runtime_error("code page 936 conversion failed");
-    out.resize(static_cast<std::size_t>(n));
-    return out;
+    if (status != platform::CodePageStringStatus::kOk)
+        throw std::runtime_error("code page 936 conversion failed");
 }
 
 }  // namespace
@@ -95,11 +87,15 @@ std::string FieldBase64Decode(std::string_view text) {
 }
 
 std::string ToFieldBytes(std::u16string_view text) {
-    return Convert936<std::string>(text, xparam::BytesFromWide);
+    std::string bytes;
+    CheckConversion(platform::ConvertToCodePage(platform::kCodePageGbk, text, bytes));
+    return bytes;
 }
 
 std::u16string FromFieldBytes(std::string_view bytes) {
-    return Convert936<std::u16string>(bytes, xparam::WideFromBytes);
+    std::u16string text;
+    CheckConversion(platform::ConvertFromCodePage(platform::kCodePageGbk, bytes, text));
+    return text;
 }
 
 std::u16string EncodeField(std::u16string_view text) {
