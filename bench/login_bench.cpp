@@ -8,17 +8,19 @@
 //   BM_QuickLogin      BeginSSOLogin (block, document, scrambling, find,
 //                      send, the client's work, wait, read back)
 //   BM_RawExchange     create block + event, find the window, send the line,
-//                      the peer posts the event, wait, remove both: the
-//                      transport alone, with a peer that does nothing else
+//                      the peer process opens the block and posts the
+//                      event, wait, remove both: the transport alone, with a
+//                      peer process that does nothing else
 //   BM_GetUserList/N   GetUserList with N published accounts
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +30,7 @@
 
 #include "control/exchange_block.h"
 #include "control/exchange_name.h"
+#include "control/quick_login.h"
 #include "control/sso_login_ctrl.h"
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/com_ptr.h"
@@ -43,8 +46,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace corvo;
-
-constexpr std::u16string_view kClass = u"Quorix{416219FA-7221-43cf-A056-359CA4BC9FEA}";
 
 // A private endpoint directory and the reference client publishing `accounts`.
 class ClientRun {
@@ -147,49 +148,93 @@ void BM_QuickLogin(benchmark::State& state) {
 }
 BENCHMARK(BM_QuickLogin)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// The floor: the same transport steps with a peer (a thread of this process)
-// that only opens the event named in the line and posts it.
+// The floor's peer: a forked child process, as the reference client is a
+// process of its own, that publishes the window and, for each request line,
+// opens the block and the event named in it and posts the event, nothing
+// else. It stops when the parent closes `stopFd`'s other end.
+[[noreturn]] void ServeFloorPeer(std::u16string_view title, int readyFd, int stopFd) {
+    auto window = platform::PublishedWindow::Publish(platform::WindowKind::kTopLevel,
+                                                     control::kImWindowClass, title);
+    const char ready = window ? 1 : 0;
+    if (write(readyFd, &ready, 1) != 1 || !window) _exit(1);
+    close(readyFd);
+    const platform::CopyDataHandler post = [](const platform::CopyDataMessage& m) -> int64_t {
+        std::u16string line(m.data.size() / 2, u'\0');
+        for (size_t i = 0; i < line.size(); ++i)
+            line[i] = char16_t(m.data[2 * i] | (m.data[2 * i + 1] << 8));
+        const size_t block = line.find(control::kBlockNameParameter);
+        const size_t event = line.find(control::kEventNameParameter);
+        const size_t end = line.find(control::kBlockSizeParameter);
+        if (block == std::u16string::npos || event == std::u16string::npos ||
+            end == std::u16string::npos)
+            return 0;
+        const size_t blockAt = block + control::kBlockNameParameter.size();
+        const size_t eventAt = event + control::kEventNameParameter.size();
+        const auto opened = control::ExchangeBlock::Open(
+            line.substr(blockAt, event - blockAt), platform::SharedMemory::Access::kReadWrite);
+        auto signal = platform::NamedEvent::Open(line.substr(eventAt, end - eventAt));
+        if (!opened || !signal) return 0;
+        signal->Set();
+        return 1;
+    };
+    for (;;) {
+        pollfd stop{stopFd, POLLIN, 0};
+        if (poll(&stop, 1, 0) != 0) break;  // the parent closed its end (or it died)
+        window->ServeOne(post, 50);
+    }
+    window->Unpublish();
+    _exit(0);
+}
+
+// The floor: the same transport steps as a quick login (block and event
+// created, window found, request line sent, the peer process opens the block
+// and posts the event, wait, both removed) without the document, the
+// scrambling and the client's own work. The peer is a separate process, like
+// the reference client, so both pay the same cross-process costs.
 void BM_RawExchange(benchmark::State& state) {
     ClientRun run({});
     const std::u16string_view title = u"cnmarketfloor";
-    auto window =
-        platform::PublishedWindow::Publish(platform::WindowKind::kTopLevel, kClass, title);
-    if (!window) return state.SkipWithError("cannot publish the peer window");
-    std::atomic<bool> stop{false};
-    std::thread peer([&] {
-        const platform::CopyDataHandler post = [](const platform::CopyDataMessage& m) -> int64_t {
-            std::u16string line(m.data.size() / 2, u'\0');
-            for (size_t i = 0; i < line.size(); ++i)
-                line[i] = char16_t(m.data[2 * i] | (m.data[2 * i + 1] << 8));
-            const size_t at = line.find(u"&ename=");
-            const size_t end = line.find(u"&fsize=");
-            if (at == std::u16string::npos || end == std::u16string::npos) return 0;
-            auto event = platform::NamedEvent::Open(line.substr(at + 7, end - at - 7));
-            if (event) event->Set();
-            return 1;
-        };
-        while (!stop) window->ServeOne(post, 50);
-    });
-    Measure(state, int(state.range(0)), [&] {
-        const std::u16string blockName = control::MakeExchangeName();
-        const std::u16string eventName = control::MakeExchangeName();
-        auto block = control::ExchangeBlock::Create(blockName);
-        if (!block) return false;
-        const std::u16string line = std::u16string(kClass) + u"Corvo:reqssologin?&fname=" +
-                                    blockName + u"&ename=" + eventName + u"&fsize=8208";
-        std::vector<uint8_t> bytes;
-        for (char16_t c : line) bytes.insert(bytes.end(), {uint8_t(c), uint8_t(c >> 8)});
-        bytes.insert(bytes.end(), {0, 0});
-        const auto target = platform::FindImWindow(platform::ImWindowParent::kDesktop,
-                                                   platform::kNoWindow, kClass, &title);
-        if (target == platform::kNoWindow) return false;
-        auto event = platform::NamedEvent::Create(eventName);
-        if (!event) return false;
-        platform::SendCopyDataTimeout(target, 0, 1, bytes, std::chrono::milliseconds(2000));
-        return event->Wait(3000) == platform::NamedEvent::WaitResult::kSignaled;
-    });
-    stop = true;
-    peer.join();
+    int ready[2], stop[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) return state.SkipWithError("pipe");
+    if (pipe2(stop, O_CLOEXEC) != 0) return state.SkipWithError("pipe");
+    const pid_t peer = fork();
+    if (peer < 0) return state.SkipWithError("fork");
+    if (peer == 0) {
+        close(ready[0]);
+        close(stop[1]);
+        ServeFloorPeer(title, ready[1], stop[0]);
+    }
+    close(ready[1]);
+    close(stop[0]);
+    char started = 0;
+    const bool published = read(ready[0], &started, 1) == 1 && started == 1;
+    close(ready[0]);
+    if (published) {
+        Measure(state, int(state.range(0)), [&] {
+            const std::u16string blockName = control::MakeExchangeName();
+            const std::u16string eventName = control::MakeExchangeName();
+            auto block = control::ExchangeBlock::Create(blockName);
+            if (!block) return false;
+            const std::vector<uint8_t> bytes = control::BuildLoginRequestPayload(
+                control::BuildLoginRequestLine(blockName, eventName));
+            const auto target =
+                platform::FindImWindow(platform::ImWindowParent::kDesktop, platform::kNoWindow,
+                                       control::kImWindowClass, &title);
+            if (target == platform::kNoWindow) return false;
+            auto event = platform::NamedEvent::Create(eventName);
+            if (!event) return false;
+            platform::SendCopyDataTimeout(target, control::kLoginRequestWParam,
+                                          control::kLoginRequestDataKind, bytes,
+                                          control::kLoginRequestSendBound);
+            return event->Wait(control::kLoginAnswerWaitMs) ==
+                   platform::NamedEvent::WaitResult::kSignaled;
+        });
+    } else {
+        state.SkipWithError("cannot publish the peer window");
+    }
+    close(stop[1]);
+    int status = 0;
+    waitpid(peer, &status, 0);
 }
 BENCHMARK(BM_RawExchange)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
