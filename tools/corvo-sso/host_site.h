@@ -16,6 +16,11 @@ namespace corvo::cli {
 // "file:" address, 3 (internet) for anything else.
 int32_t DefaultZoneFor(std::u16string_view address);
 
+// The page the host shows unless told otherwise: https on the first plain
+// login host of the control's allowed-site table ("https://localhost/" when
+// the control has no table).
+std::u16string DefaultPageAddress(IUnknown* control);
+
 // A new site whose page is `address` in `zone`.
 ComPtr<IUnknown> CreateHostSite(std::u16string address, int32_t zone);
 

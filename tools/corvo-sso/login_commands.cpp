@@ -7,7 +7,6 @@
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/hresult_name.h"
 #include "platform/posix/registry_store.h"
-#include "site_table_config.h"
 #include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/control_factory.h"
 #include "tools/corvo-sso/demo_command.h"
@@ -53,9 +52,9 @@ HRESULT LoginSession::Open(const std::string& page, int zone, std::string* messa
     if (FAILED(hr)) return hr;
     std::u16string address;
     if (page.empty())
-        address = u"https://" + std::u16string(site_table_config::kMarketLogin) + u"/";
+        address = DefaultPageAddress(control_.Get());
     else if (!Utf8ToUtf16Strict(page, address))
-        return E_INVALIDARG;
+        Usage("the page address is not valid UTF-8");
     ComPtr<IObjectWithSite> withSite;
     hr = control_.As(IID_IObjectWithSite, &withSite);
     if (FAILED(hr)) return hr;

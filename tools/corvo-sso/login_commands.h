@@ -19,8 +19,9 @@ namespace corvo::cli {
 // creates it (control_factory.h) and given its site.
 class LoginSession {
   public:
-    // `page` empty: https on the marketplace's login host; `zone` < 0: the
-    // browser's zone for the address. On failure `message` says why.
+    // `page` empty: DefaultPageAddress(); `zone` < 0: the browser's zone for
+    // the address. On failure `message` says why; a page address that is not
+    // UTF-8 is a usage error (throws CommandError).
     HRESULT Open(const std::string& page, int zone, std::string* message);
     IDispatch* control() const { return control_.Get(); }
 

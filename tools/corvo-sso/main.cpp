@@ -42,70 +42,23 @@ int FailCreation(HRESULT hr, const std::string& message) {
     return ReportHResult(hr, message);
 }
 
-// The page the host shows unless told otherwise: the first plain login host of
-// the control's allowed-site table, over https.
-std::u16string DefaultPage(IUnknown* control) {
-    ComPtr<IObjectSafetySiteLock> lock;
-    const SiteLockEntry* table = nullptr;
-    DWORD count = 0;
-    if (FAILED(ComPtr<IUnknown>(control).As(IID_IObjectSafetySiteLock, &lock)) ||
-        FAILED(lock->GetAllowedSiteList(&table, &count)))
-        count = 0;
-    for (DWORD i = 0; i < count; ++i) {
-        const char16_t* domain = table[i].domain;
-        if (!domain || domain == kSiteLockIntranet || domain == kSiteLockMyComputer ||
-            domain == kSiteLockTrusted)
-            continue;
-        std::u16string_view host(domain);
-        if (host.empty() || host[0] == u'*' || host[0] == u'=') continue;
-        return u"https://" + std::u16string(host) + u"/";
-    }
-    return u"https://localhost/";
-}
-
 struct PageOptions {
     std::string page;
     std::optional<int> zone;
-
-    std::u16string Address(IUnknown* control) const {
-        if (page.empty()) return DefaultPage(control);
-        std::u16string address;
-        if (!Utf8ToUtf16Strict(page, address)) Usage("the page address is not valid UTF-8");
-        return address;
-    }
 };
 
-// A control placed on the page: created, then given its site.
-class HostedControl {
-  public:
-    // On failure `message` says why.
-    HRESULT Create(const PageOptions& page, std::string* message) {
-        HRESULT hr = CreateLoginControl(&module_, &control_, message);
-        if (FAILED(hr)) return hr;
-        std::u16string address = page.Address(control_.Get());
-        int32_t zone = page.zone ? *page.zone : DefaultZoneFor(address);
-        ComPtr<IObjectWithSite> with_site;
-        hr = control_.As(IID_IObjectWithSite, &with_site);
-        if (FAILED(hr)) return hr;
-        // A refused page makes SetSite fail; the site is kept all the same,
-        // and each method then answers for itself.
-        with_site->SetSite(CreateHostSite(std::move(address), zone).Get());
-        return S_OK;
-    }
-    IDispatch* Get() const { return control_.Get(); }
-
-  private:
-    InprocModule module_;  // declared first: unloaded after the control is released
-    ComPtr<IDispatch> control_;
-};
+// A control placed on the page of the options.
+HRESULT Host(const PageOptions& page, LoginSession* session, std::string* message) {
+    return session->Open(page.page, page.zone ? *page.zone : -1, message);
+}
 
 int RunVersion(const PageOptions& page) {
-    HostedControl control;
+    LoginSession control;
     std::string message;
-    HRESULT hr = control.Create(page, &message);
+    HRESULT hr = Host(page, &control, &message);
     if (FAILED(hr)) return FailCreation(hr, message);
     ScopedVariant version;
-    hr = DispatchCaller(control.Get()).Call(u"GetSSOLoginCtrlVersion", {}, version.Get());
+    hr = DispatchCaller(control.control()).Call(u"GetSSOLoginCtrlVersion", {}, version.Get());
     if (FAILED(hr)) return ReportHResult(hr);
     if ((*version).vt != VT_BSTR) return ReportHResult(DISP_E_TYPEMISMATCH);
     std::cout << Utf16ToUtf8Lenient(
@@ -124,12 +77,12 @@ const char* DomainText(const char16_t* domain, std::string* storage) {
 }
 
 int RunSiteLockList(const PageOptions& page) {
-    HostedControl control;
+    LoginSession control;
     std::string message;
-    HRESULT hr = control.Create(page, &message);
+    HRESULT hr = Host(page, &control, &message);
     if (FAILED(hr)) return FailCreation(hr, message);
     ComPtr<IObjectSafetySiteLock> lock;
-    hr = ComPtr<IDispatch>(control.Get()).As(IID_IObjectSafetySiteLock, &lock);
+    hr = ComPtr<IDispatch>(control.control()).As(IID_IObjectSafetySiteLock, &lock);
     if (FAILED(hr)) return ReportHResult(hr);
     const SiteLockEntry* entries = nullptr;
     DWORD count = 0;
@@ -144,13 +97,13 @@ int RunSiteLockList(const PageOptions& page) {
 }
 
 int RunSiteLockCheck(const PageOptions& page) {
-    HostedControl control;
+    LoginSession control;
     std::string message;
-    HRESULT hr = control.Create(page, &message);
+    HRESULT hr = Host(page, &control, &message);
     if (FAILED(hr)) return FailCreation(hr, message);
     ScopedVariant no_data = ScopedVariant::Dispatch(nullptr);
     ScopedVariant reserved = ScopedVariant::Long(0);
-    hr = DispatchCaller(control.Get())
+    hr = DispatchCaller(control.control())
              .Call(u"InitSSOLoginCtrl", {no_data.Get(), reserved.Get()}, nullptr);
     if (hr == S_OK) {
         std::cout << "allowed\n";
