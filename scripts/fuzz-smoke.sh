@@ -2,7 +2,7 @@
 # Builds the fuzz targets with clang's libFuzzer and runs each one briefly, so a
 # crash on the seed corpus or shortly after fails the test run.
 set -euo pipefail
-seconds=${FUZZ_SECONDS:-30}
+seconds=${FUZZ_SECONDS:-20}
 if ! command -v clang++ >/dev/null || [[ ! -d /usr/lib/llvm-14/lib/clang ]]; then
   echo "fuzz-smoke: clang with libFuzzer not installed; skipped"
   exit 0
