@@ -132,52 +132,56 @@ void PutCopy(const CharT* text, std::size_t length, const CharT*& pOut, int& nLe
 // Lifetime
 
 XParamImpl::~XParamImpl() {
+    // The subtree goes before the node's own value, so the node's blocks are
+    // the last of its tree to be freed (see ReleaseChildren).
+    if (children_) ReleaseChildren();
     ReleaseValue();
-    if (children_) {
-        XParamImpl* dying = nullptr;
-        ReleaseChildren(dying);
-        DestroyAll(dying);
-    }
 }
 
-void XParamImpl::ReleaseChildren(XParamImpl*& dying) noexcept {
-    if (!children_) return;
-    XParamImpl* child = children_->first;
-    children_->first = children_->last = nullptr;
-    children_->count = 0;
-    if (children_->index) children_->index->Clear();
-    // Every link of the chain goes at once, so each child loses exactly its two
-    // link references and no release cascades along the chain. A child that
-    // dies joins the work stack through its (now unused) next link.
-    while (child) {
-        XParamImpl* next = child->next_;
-        // Cleared before the release: a child that survives may be released
-        // on another thread at once and must not be touched afterwards.
-        child->prev_ = child->next_ = nullptr;
-        child->parent_ = nullptr;
-        if (child->ReleaseRefs(2)) {
-            child->next_ = dying;
-            dying = child;
+void XParamImpl::ReleaseChildren() noexcept {
+    // Nodes are freed in reverse document order (right-to-left post-order):
+    // the pool's free lists are last-in first-out, so a tree built next, in
+    // document order, gets the blocks back in the order the dying tree had
+    // them, and walking it stays as cache-friendly as walking a fresh one.
+    //
+    // The walk always takes the last child of the current node off its list.
+    // The last child's two link references are the list's `last` and its
+    // previous sibling's next link (or the list's `first`); the previous
+    // sibling's reference held by the child's own previous link passes to the
+    // list's `last`, so no release cascades along the chain and the list stays
+    // consistent at every step. A child that dies becomes the current node,
+    // its parent link serving as the way back up, so deep trees need neither
+    // recursion nor a work list; a dead node with no children left is deleted
+    // and the walk returns to its parent.
+    if (children_ && children_->index) children_->index->Clear();
+    XParamImpl* node = this;
+    for (;;) {
+        ChildList* list = node->children_.get();
+        if (XParamImpl* child = list ? list->last : nullptr) {
+            XParamImpl* prev = child->prev_;
+            list->last = prev;
+            (prev ? prev->next_ : list->first) = nullptr;
+            --list->count;
+            // Cleared before the release: a child that survives may be
+            // released on another thread at once and must not be touched
+            // afterwards.
+            child->prev_ = nullptr;
+            child->parent_ = nullptr;
+            if (child->ReleaseRefs(2)) {
+                if (child->children_) child->children_->index.reset();
+                child->parent_ = node;
+                node = child;
+            } else if (prev) {
+                // Fetch the next victim's node while this one's fate settles.
+                __builtin_prefetch(prev);
+            }
+            continue;
         }
-        child = next;
-    }
-}
-
-void XParamImpl::DestroyAll(XParamImpl* dying) noexcept {
-    // Each node hands its children to the work stack before it is deleted, so
-    // its destructor finds an empty list and nothing recurses.
-    while (dying) {
-        XParamImpl* node = dying;
-        dying = node->next_;
-        node->next_ = nullptr;
-        node->ReleaseChildren(dying);
-        // Freeing a string reads its block: fetch the next node's blocks while
-        // this one goes.
-        if (dying) {
-            __builtin_prefetch(dying->name_.Block());
-            if (dying->kind_ == ValueKind::String) __builtin_prefetch(dying->value_.text.Block());
-        }
-        delete node;
+        if (node == this) return;
+        XParamImpl* up = node->parent_;
+        node->parent_ = nullptr;
+        delete node;  // no children left: its destructor frees its own blocks only
+        node = up;
     }
 }
 
@@ -832,9 +836,7 @@ void XParamImpl::Detach() {
 }
 
 void XParamImpl::RemoveAllChildren() {
-    XParamImpl* dying = nullptr;
-    ReleaseChildren(dying);
-    DestroyAll(dying);
+    ReleaseChildren();
 }
 
 XParam* XParamImpl::GetDocumentElement() {

@@ -10,8 +10,8 @@
 // first, and the next sibling's previous link or the list's last). Linking and
 // unlinking therefore add or drop two references on the child and leave the
 // neighbours' counts as they were, which keeps release of long sibling chains
-// free of recursion. Destruction and Clone walk deep trees with an explicit
-// work list, never recursing once per level.
+// free of recursion. Destruction walks deep trees through the dying nodes' own
+// links and Clone with an explicit work list, never recursing once per level.
 #pragma once
 
 #include <cstdint>
@@ -221,11 +221,11 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     void LinkBetween(XParamImpl* child, XParamImpl* prev, XParamImpl* next);
     void Unlink(XParamImpl* child) noexcept;
     XParamImpl* FindByName(const char16_t* pName, int nLen, int n, bool fromBack) const;
-    // Clears every child's links and parent; children that lose their last
-    // reference are pushed on `dying`, a stack linked through the nodes' next
-    // links, for the caller to destroy.
-    void ReleaseChildren(XParamImpl*& dying) noexcept;
-    static void DestroyAll(XParamImpl* dying) noexcept;
+    // Empties the child list: every child loses its links and parent, and the
+    // descendants that lose their last reference are destroyed, iteratively
+    // and in reverse document order. Children held elsewhere survive with
+    // their subtrees.
+    void ReleaseChildren() noexcept;
 
     ValueKind kind_ = ValueKind::Empty;
     NodeKind nodeKind_ = NodeKind::Element;
