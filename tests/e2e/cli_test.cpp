@@ -40,19 +40,22 @@ TEST_F(Cli, UsersJson) {
     EXPECT_EQ(run.out, "[]\n");
 }
 
+// Each test publishes its own account names: user blocks live in the machine-wide
+// shared-memory namespace, not in the private endpoint directory, so two tests
+// running at once with one account would read each other's block.
 TEST_F(Cli, LoginJsonAndFailures) {
     ClientProcess client(
-        env_, {"--account", "cnmarketa", "--answer-url", "https://login.market.example/\"q\""});
+        env_, {"--account", "cnmarketlogin", "--answer-url", "https://login.market.example/\"q\""});
     ASSERT_TRUE(client.ready());
-    auto run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketa", "--json"});
+    auto run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketlogin", "--json"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out,
               "{\"strKey_GOResult\": \"1\", \"strKey_ResultURL\": "
               "\"https://login.market.example/\\u0022q\\u0022\"}\n");
-    run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketa"});
+    run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketlogin"});
     EXPECT_EQ(run.out,
               "strKey_GOResult\t1\nstrKey_ResultURL\thttps://login.market.example/\"q\"\n");
-    run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketa", "--reserved", "1"});
+    run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketlogin", "--reserved", "1"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("E_FAIL"), std::string::npos);
     run = RunProgram(CORVO_SSO_PATH, {"login", "cnmarketnobody"});
