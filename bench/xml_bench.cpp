@@ -208,13 +208,18 @@ void BM_Read_ExpatNoTree(benchmark::State& state) {
 // ---------------------------------------------------------------------------
 // Writers: the same document, read once, written with one TAB and CR LF.
 
-void BM_Write_XParamWide(benchmark::State& state) {
-    const int which = static_cast<int>(state.range(0));
+// The tree of input `which`, read once for a writer benchmark.
+XParamRef ParsedInput(int which) {
     const std::string& doc = Input(which);
     XParamParserRef parser = XParamParserRef::Adopt(CreateXParamParser());
     parser->ParseBytes(reinterpret_cast<const uint8_t*>(doc.data()),
                        static_cast<int32_t>(doc.size()));
-    XParamRef root = XParamRef::Adopt(parser->GetRoot());
+    return XParamRef::Adopt(parser->GetRoot());
+}
+
+void BM_Write_XParamWide(benchmark::State& state) {
+    const int which = static_cast<int>(state.range(0));
+    const XParamRef root = ParsedInput(which);
     XParamTraversalRef t = XParamTraversalRef::Adopt(CreateXParamTraversal());
     size_t bytes = 0;
     for (auto _ : state) {
@@ -228,11 +233,7 @@ void BM_Write_XParamWide(benchmark::State& state) {
 
 void BM_Write_XParamUtf8(benchmark::State& state) {
     const int which = static_cast<int>(state.range(0));
-    const std::string& doc = Input(which);
-    XParamParserRef parser = XParamParserRef::Adopt(CreateXParamParser());
-    parser->ParseBytes(reinterpret_cast<const uint8_t*>(doc.data()),
-                       static_cast<int32_t>(doc.size()));
-    XParamRef root = XParamRef::Adopt(parser->GetRoot());
+    const XParamRef root = ParsedInput(which);
     XParamTraversalRef t = XParamTraversalRef::Adopt(CreateXParamTraversal());
     size_t bytes = 0;
     for (auto _ : state) {
