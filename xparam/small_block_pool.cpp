@@ -5,6 +5,8 @@
 #include <new>
 #include <thread>
 
+#include "platform/compiler.h"
+
 namespace xparam {
 
 #if defined(CORVO_SANITIZE)
@@ -163,7 +165,7 @@ void* SmallBlockPool::Allocate(std::size_t size) {
         cache.free[c] = cell->next;
         // The next request of this class reads that block's link: start the
         // load now, while the caller fills this one.
-        __builtin_prefetch(cell->next, 1);
+        CORVO_PREFETCH_WRITE(cell->next);
         return cell;
     }
     return Refill(c);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "platform/compiler.h"
 #include "platform/posix/utf_codec.h"
 #include "xparam/entity_decoder.h"
 #include "xparam/xml_char_class.h"
@@ -32,8 +33,8 @@ XParamImpl* NextElementSibling(XParamImpl* node) {
 }
 
 void Prefetch(const XParamImpl* node) {
-    __builtin_prefetch(node->NameText().Block());
-    if (const WideString* value = node->StringValue()) __builtin_prefetch(value->Block());
+    CORVO_PREFETCH(node->NameText().Block());
+    if (const WideString* value = node->StringValue()) CORVO_PREFETCH(value->Block());
 }
 
 // The wide text of a node's value and, for formatted values, the holder that

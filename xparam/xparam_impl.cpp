@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/compiler.h"
 #include "xparam/array_in_res.h"
 #include "xparam/counted_text.h"
 #include "xparam/text_codec.h"
@@ -173,7 +174,7 @@ void XParamImpl::ReleaseChildren() noexcept {
                 node = child;
             } else if (prev) {
                 // Fetch the next victim's node while this one's fate settles.
-                __builtin_prefetch(prev);
+                CORVO_PREFETCH(prev);
             }
             continue;
         }

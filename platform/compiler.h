@@ -1,0 +1,21 @@
+// Compiler and runtime differences, kept together so that no other file has to
+// know which compiler builds it. GCC and Clang (including the mingw-w64 cross
+// compilers) take the first branch; anything else gets the plain fallbacks.
+#pragma once
+
+#if defined(__GNUC__) || defined(__clang__)
+#define CORVO_LIKELY(x) __builtin_expect(!!(x), 1)
+#define CORVO_UNLIKELY(x) __builtin_expect(!!(x), 0)
+// Starts loading the cache line at p for reading / for writing.
+#define CORVO_PREFETCH(p) __builtin_prefetch((p), 0)
+#define CORVO_PREFETCH_WRITE(p) __builtin_prefetch((p), 1)
+#define CORVO_NOINLINE __attribute__((noinline))
+#define CORVO_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define CORVO_LIKELY(x) (x)
+#define CORVO_UNLIKELY(x) (x)
+#define CORVO_PREFETCH(p) ((void)(p))
+#define CORVO_PREFETCH_WRITE(p) ((void)(p))
+#define CORVO_NOINLINE
+#define CORVO_ALWAYS_INLINE inline
+#endif
