@@ -6,12 +6,6 @@
 
 namespace corvo::control {
 
-std::u16string ModuleDirectory(std::u16string_view modulePath) {
-    const size_t last = modulePath.find_last_of(u"\\/");
-    if (last == std::u16string_view::npos) return {};
-    return std::u16string(modulePath.substr(0, last + 1));
-}
-
 std::u16string ReadClientVersion(const srlz::XParamSLHelper& helper,
                                  std::u16string_view configPath) {
     try {
@@ -36,8 +30,8 @@ std::u16string LookUpClientVersion(const srlz::XParamSLHelper& helper) {
         const auto modulePath =
             platform::GetModuleFileName(reinterpret_cast<const void*>(&LookUpClientVersion));
         if (!modulePath) return {};
-        return ReadClientVersion(
-            helper, ModuleDirectory(*modulePath) + std::u16string(kStaticConfigRelativePath));
+        std::u16string path(ModuleDirectory<char16_t>(*modulePath));
+        return ReadClientVersion(helper, path.append(kStaticConfigRelativePath));
     } catch (...) {
         return {};
     }

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "control/module_directory.h"
 #include "data/xparam_sl_helper.h"
 
 namespace corvo::control {
@@ -23,10 +24,6 @@ namespace corvo::control {
 inline constexpr std::u16string_view kStaticConfigRelativePath = u"configurations/staticconfig.xml";
 // The item that holds the version; case counts.
 inline constexpr std::u16string_view kVersionItemId = u"VersionString";
-
-// `modulePath` cut just after its last separator, "\" and "/" alike; empty
-// when it has none.
-std::u16string ModuleDirectory(std::u16string_view modulePath);
 
 // The version read from the configuration file at `configPath`.
 std::u16string ReadClientVersion(const srlz::XParamSLHelper& helper,

@@ -92,8 +92,10 @@ bool CSSOLoginCtrl::IsSiteAllowed() const {
 }
 
 HRESULT CSSOLoginCtrl::SupportsInterface(REFIID riid) {
+    // Through the object's own IUnknown: inside an aggregate that is the
+    // controlling unknown, so the outer object's interfaces count too.
     ComPtr<IUnknown> itf;
-    return com::QueryInterfaceFromTable(this, InterfaceTable(), riid, itf.OutVoid());
+    return static_cast<ISSOLoginCtrl*>(this)->QueryInterface(riid, itf.OutVoid());
 }
 
 // --- ISSOLoginCtrl -----------------------------------------------------------
@@ -104,8 +106,9 @@ HRESULT CSSOLoginCtrl::InitSSOLoginCtrl(ISSOData*, LONG) {
 
 HRESULT CSSOLoginCtrl::GetQXClientVersion(BSTR* pOutVersion) {
     if (!IsSiteAllowed()) return E_FAIL;
-    if (!ClearOut(pOutVersion)) return E_INVALIDARG;
+    if (!pOutVersion) return E_INVALIDARG;
     // The lookup never fails the call: any failure gives the empty version.
+    // Out of memory leaves the out value untouched.
     BstrPtr version = BstrPtr::FromText(control::LookUpClientVersion(*helper_));
     if (!version) return E_OUTOFMEMORY;
     *pOutVersion = version.Detach();

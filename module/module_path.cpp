@@ -1,26 +1,14 @@
 #include "module/module_path.h"
 
-#include <dlfcn.h>
-
-#include <filesystem>
-#include <system_error>
+#include "platform/posix/module_file.h"
 
 namespace corvo::module {
 
 bool FindModulePath(const void* address, std::string* path) {
-    Dl_info info{};
-    if (dladdr(address, &info) == 0 || !info.dli_fname || !*info.dli_fname) return false;
-    std::error_code error;
-    std::filesystem::path file = std::filesystem::absolute(info.dli_fname, error);
-    if (error) return false;
-    *path = file.lexically_normal().string();
+    auto found = platform::LoadedFilePath(address);
+    if (!found) return false;
+    *path = std::move(*found);
     return true;
-}
-
-std::string_view ModuleDirectory(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos) return {};
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
 }  // namespace corvo::module

@@ -1,6 +1,6 @@
 #include "module/type_library_registration.h"
 
-#include "module/module_path.h"
+#include "control/module_directory.h"
 #include "platform/com/guid_text.h"
 #include "platform/posix/strict_utf8.h"
 
@@ -61,7 +61,8 @@ HRESULT AddTypeLibraryReplacements(const com::LibraryDescription& library,
     std::string help;
     if (!library.help || !platform::StrictUtf16ToUtf8(library.help, help)) return E_INVALIDARG;
     HRESULT hr = registrar->AddReplacement("TYPELIB_HELP", help);
-    if (SUCCEEDED(hr)) hr = registrar->AddReplacement("HELPDIR", ModuleDirectory(module_path));
+    if (SUCCEEDED(hr))
+        hr = registrar->AddReplacement("HELPDIR", control::ModuleDirectory<char>(module_path));
     return hr;
 }
 

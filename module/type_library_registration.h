@@ -9,7 +9,8 @@
 //
 //   TypeLib\{LIBID}\<major>.<minor>      = the library's help string
 //       FLAGS                            = "0"
-//       HELPDIR                          = the module's directory
+//       HELPDIR                          = the module's directory, with its
+//                                          trailing separator
 //       0\win32                          = the module's path
 //   Interface\{IID}                      = the interface name (each dual interface)
 //       ProxyStubClsid, ProxyStubClsid32 = the automation marshaler's CLSID

@@ -4,8 +4,12 @@
 //
 // The path is what the dynamic loader recorded for the library, or the
 // program's own file (/proc/self/exe) for code linked into the program; a
-// relative name (a library loaded by a relative path) is made absolute
-// against the current directory. It is returned as UTF-16.
+// relative name (a library loaded by a relative path) is made absolute. For
+// the file that holds this code (the module, when it is linked into one) that
+// happens while it is being loaded, against the directory it was loaded from,
+// so a host that changes its current directory later still gets the module's
+// own path, as GetModuleFileNameW gives it; for other files it happens at the
+// call.
 //
 // The Windows call fills a buffer of 260 characters, terminating NUL
 // included, and silently cuts a longer path, which would then name another
@@ -22,8 +26,13 @@ namespace corvo::platform {
 // Characters of the caller's buffer, terminating NUL included.
 inline constexpr size_t kModuleFileNameCapacity = 260;
 
-// The full path of the file holding `address`, or nothing when the address
-// belongs to no loaded file or the path does not fit (see above).
+// The full, lexically normal path of the file holding `address` as the
+// system names it (UTF-8 bytes), or nothing when the address belongs to no
+// loaded file. No length limit.
+std::optional<std::string> LoadedFilePath(const void* address);
+
+// The same path as UTF-16, or nothing when the address belongs to no loaded
+// file or the path does not fit (see above). It is returned as UTF-16.
 std::optional<std::u16string> GetModuleFileName(const void* address);
 
 }  // namespace corvo::platform

@@ -129,13 +129,21 @@ TEST_F(Methods, VersionIsNewStringEachCall) {
 }
 
 TEST_F(Methods, VersionOutOfMemoryLeavesOutUntouched) {
-    HostedControl h(AllowedPage());
-    void* out = kUntouched;
-    testing::FailBstrAllocationAfter(1);  // the gate reads the page address
-    const HRESULT hr = h.ctrl->GetSSOLoginCtrlVersion(reinterpret_cast<BSTR*>(&out));
-    testing::ClearBstrAllocationFailure();
-    EXPECT_EQ(hr, E_OUTOFMEMORY);
-    EXPECT_EQ(out, kUntouched);
+    using Method = HRESULT (STDMETHODCALLTYPE ISSOLoginCtrl::*)(BSTR*);
+    const std::pair<const char*, Method> methods[] = {
+        {"GetSSOLoginCtrlVersion", &ISSOLoginCtrl::GetSSOLoginCtrlVersion},
+        {"GetQXClientVersion", &ISSOLoginCtrl::GetQXClientVersion},
+    };
+    for (const auto& [name, method] : methods) {
+        SCOPED_TRACE(name);
+        HostedControl h(AllowedPage());
+        void* out = kUntouched;
+        testing::FailBstrAllocationAfter(1);  // the gate reads the page address
+        const HRESULT hr = (h.ctrl.Get()->*method)(reinterpret_cast<BSTR*>(&out));
+        testing::ClearBstrAllocationFailure();
+        EXPECT_EQ(hr, E_OUTOFMEMORY);
+        EXPECT_EQ(out, kUntouched);
+    }
 }
 
 TEST_F(Methods, CreateSSODataGivesDistinctEmptyObjects) {

@@ -241,6 +241,31 @@ TEST(ClassObjects, ControlAggregatedInAnOuterObject) {
     control.Reset();
     EXPECT_EQ(outer.refs, 1u) << "every delegated reference was given back";
 
+    // The safety options ask the aggregate, not the inner object alone, which
+    // interfaces there are.
+    ASSERT_EQ(outer.inner.As(IID_ISSOLoginCtrl, &control), S_OK);
+    ComPtr<IObjectSafety> safety;
+    ASSERT_EQ(control.As(IID_IObjectSafety, &safety), S_OK);
+    const struct {
+        const IID* iid;
+        HRESULT get;
+        DWORD supported;
+    } rows[] = {
+        {&kOuterOnly, S_OK, 3},
+        {&IID_IDispatch, S_OK, 3},
+        {&IID_IClassFactory, E_NOINTERFACE, 0},
+    };
+    for (const auto& row : rows) {
+        DWORD supported = 99, enabled = 99;
+        EXPECT_EQ(safety->GetInterfaceSafetyOptions(*row.iid, &supported, &enabled), row.get);
+        EXPECT_EQ(supported, row.supported);
+        EXPECT_EQ(enabled, 0u) << "no site, so nothing is enabled";
+        EXPECT_EQ(safety->SetInterfaceSafetyOptions(*row.iid, 3, 1), row.get);
+    }
+    safety.Reset();
+    control.Reset();
+    EXPECT_EQ(outer.refs, 1u) << "the safety queries gave their references back";
+
     // The outer object's release destroys the inner object, once.
     outer.inner.Reset();
     EXPECT_EQ(outer.refs, 1u);

@@ -10,6 +10,7 @@
 #include "module_test_support.h"
 #include "platform/com/guid_text.h"
 #include "platform/posix/registry_store.h"
+#include "tests/control/fake_site.h"
 
 namespace corvo::module::test {
 namespace {
@@ -52,7 +53,9 @@ TEST(Registration, WritesTheKeysOnceAndAgain) {
         {typelib, "", "CorvoSSOLogin 1.0 \xE7\xB1\xBB\xE5\x9E\x8B\xE5\xBA\x93"},
         {typelib + "\\0\\win32", "", ModulePath()},
         {typelib + "\\FLAGS", "", "0"},
-        {typelib + "\\HELPDIR", "", std::filesystem::path(ModulePath()).parent_path().string()},
+        // The directory keeps its separator, as the client-version lookup's does.
+        {typelib + "\\HELPDIR", "",
+         std::filesystem::path(ModulePath()).parent_path().string() + "/"},
     };
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.key + " " + e.name);
@@ -158,6 +161,62 @@ TEST(Registration, ConcurrentProcesses) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     EXPECT_EQ(registry.Text(), registered);
+}
+
+// A host that loads the module by a relative name and then changes its
+// current directory: the module still knows its own directory, for the
+// registration it writes and for the client configuration it reads.
+TEST(ModuleDirectory, IsTheOneTheModuleWasLoadedFrom) {
+    namespace fs = std::filesystem;
+    PrivateRegistry registry;
+    const fs::path root = fs::path(registry.path()).parent_path();
+    const fs::path beside = root / "client", elsewhere = root / "elsewhere";
+    for (const auto& [dir, version] :
+         {std::pair{beside, "beside the module"}, std::pair{elsewhere, "another directory"}}) {
+        fs::create_directories(dir / "configurations");
+        std::ofstream(dir / "configurations" / "staticconfig.xml")
+            << "<c><item id=\"VersionString\">" << version << "</item></c>";
+    }
+    // A copy of its own, so that the loader does not hand back the module
+    // this process has already loaded by its full path.
+    fs::copy_file(CORVO_MODULE_PATH, beside / "libCorvoSSOLogin.so");
+
+    const fs::path start = fs::current_path();
+    fs::current_path(beside);
+    void* handle = dlopen("./libCorvoSSOLogin.so", RTLD_NOW | RTLD_LOCAL);
+    fs::current_path(elsewhere);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    const auto get_class_object =
+        reinterpret_cast<DllGetClassObjectFunction>(dlsym(handle, "DllGetClassObject"));
+    const auto register_server =
+        reinterpret_cast<DllRegisterServerFunction>(dlsym(handle, "DllRegisterServer"));
+    ASSERT_TRUE(get_class_object && register_server);
+
+    {
+        ComPtr<IClassFactory> factory;
+        ASSERT_EQ(get_class_object(CLSID_SSOLoginCtrl, IID_IClassFactory, factory.OutVoid()), S_OK);
+        ComPtr<ISSOLoginCtrl> control;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_ISSOLoginCtrl, control.OutVoid()), S_OK);
+        ComPtr<IObjectWithSite> with_site;
+        ASSERT_EQ(control.As(IID_IObjectWithSite, &with_site), S_OK);
+        auto site = corvo::test::FakeSite::Create({.address = corvo::test::AllowedPage()});
+        ASSERT_EQ(with_site->SetSite(site->Unknown()), S_OK);
+        BstrPtr version;
+        ASSERT_EQ(control->GetQXClientVersion(version.Out()), S_OK);
+        EXPECT_EQ(version.View(), u"beside the module");
+        with_site->SetSite(nullptr);
+    }
+
+    ASSERT_EQ(register_server(), S_OK);
+    const std::string clsid = std::string(kClasses) + "CLSID\\" + GuidToAscii(CLSID_SSOLoginCtrl);
+    const std::string typelib =
+        std::string(kClasses) + "TypeLib\\" + GuidToAscii(LIBID_CorvoSSOLoginLib) + "\\1.0";
+    EXPECT_EQ(Value(registry.path(), clsid + "\\InprocServer32"),
+              (beside / "libCorvoSSOLogin.so").string());
+    EXPECT_EQ(Value(registry.path(), typelib + "\\HELPDIR"), beside.string() + "/");
+
+    fs::current_path(start);
+    dlclose(handle);
 }
 
 }  // namespace
