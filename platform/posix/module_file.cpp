@@ -1,4 +1,4 @@
-#include "platform/posix/module_file.h"
+#include "platform/module_file.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -7,7 +7,7 @@
 #include <array>
 #include <climits>
 
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 
 namespace corvo::platform {
 namespace {
