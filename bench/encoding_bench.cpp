@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/code_page.h"
+#include "platform/code_page.h"
 #include "xparam/text_codec.h"
 
 namespace {

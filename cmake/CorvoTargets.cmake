@@ -1,8 +1,16 @@
-# corvo_library(NAME DIR [LIBS ...]): a static library made of every source file
-# of one directory. Each directory of the tree is one layer (see docs/architecture.md).
+# corvo_library(NAME [LIBS ...] [NOT_ON_WINDOWS file.cpp ...]): a static library
+# made of every source file of one directory. Each directory of the tree is one
+# layer (see docs/architecture.md). NOT_ON_WINDOWS lists the sources that the
+# Windows builds leave out for now (they need services that come with the
+# Windows COM module; see docs/platforms.md).
 function(corvo_library name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;NOT_ON_WINDOWS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(WIN32)
+    foreach(_skip ${ARG_NOT_ON_WINDOWS})
+      list(REMOVE_ITEM _srcs ${CMAKE_CURRENT_SOURCE_DIR}/${_skip})
+    endforeach()
+  endif()
   file(GLOB _hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   if(_srcs)
     add_library(${name} STATIC ${_srcs} ${_hdrs})
@@ -15,16 +23,39 @@ function(corvo_library name)
   endif()
 endfunction()
 
-# corvo_test(NAME LIBS ...): one GoogleTest binary from every .cpp of the
-# current directory, each case registered with ctest.
+# corvo_test(NAME LIBS ... [NOT_ON_WINDOWS file.cpp ...]): one GoogleTest binary
+# from every .cpp of the current directory. Natively each case is registered
+# with ctest. In the Windows builds the binary is one ctest test, labelled
+# `wine`, run through the emulator (wine64) in the run's private prefix (the
+# `wine_prefix` fixture, tests/CMakeLists.txt); win32 binaries are only built.
 function(corvo_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;NOT_ON_WINDOWS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(WIN32)
+    foreach(_skip ${ARG_NOT_ON_WINDOWS})
+      list(REMOVE_ITEM _srcs ${CMAKE_CURRENT_SOURCE_DIR}/${_skip})
+    endforeach()
+  endif()
   if(NOT _srcs)
     return()
   endif()
   add_executable(${name} ${_srcs})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  include(GoogleTest)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  if(WIN32)
+    corvo_wine_test(${name} ${name})
+  else()
+    include(GoogleTest)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  endif()
+endfunction()
+
+# corvo_wine_test(NAME COMMAND...): a test run under Wine in the run's private
+# prefix. Only where the programs can run (wine64 found, a 64-bit build).
+function(corvo_wine_test name)
+  if(NOT CORVO_WINE_TESTS)
+    return()
+  endif()
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES LABELS wine FIXTURES_REQUIRED wine_prefix TIMEOUT 600
+                       ENVIRONMENT "${CORVO_WINE_ENVIRONMENT}")
 endfunction()

@@ -1,4 +1,8 @@
 # Every dependency comes from Debian packages; nothing is vendored.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsDependencies.cmake)
+  return()
+endif()
 find_package(Boost 1.74 REQUIRED)            # libboost-dev: boost::shared_ptr
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)

@@ -1,7 +1,7 @@
 #include "control/client_version.h"
 
 #include "data/item_map.h"
-#include "platform/posix/module_file.h"
+#include "platform/module_file.h"
 #include "xparam/xparam_parser.h"
 
 namespace corvo::control {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "control/payload_scrambler.h"
-#include "platform/posix/code_page.h"
-#include "platform/posix/code_page_string.h"
+#include "platform/code_page.h"
+#include "platform/code_page_string.h"
 
 namespace corvo::control {
 namespace {

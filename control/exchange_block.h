@@ -26,8 +26,8 @@
 #include <string_view>
 
 #include "control/payload_scrambler.h"
-#include "platform/posix/mapped_view.h"
-#include "platform/posix/shared_memory.h"
+#include "platform/mapped_view.h"
+#include "platform/shared_memory.h"
 
 namespace corvo::control {
 

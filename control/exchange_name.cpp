@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/posix/random_guid.h"
-#include "platform/posix/tick_count.h"
+#include "platform/random_guid.h"
+#include "platform/tick_count.h"
 
 namespace corvo::control {
 

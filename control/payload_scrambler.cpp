@@ -6,7 +6,7 @@
 
 #include "control/des_cipher.h"
 #include "exchange_key_config.h"
-#include "platform/posix/code_page.h"
+#include "platform/code_page.h"
 
 namespace corvo::control {
 

@@ -26,8 +26,8 @@
 #include "corvo_sso_login.h"
 #include "data/sso_login_record.h"
 #include "data/xparam_sl_helper.h"
-#include "platform/posix/im_window.h"
-#include "platform/posix/named_event.h"
+#include "platform/im_window.h"
+#include "platform/named_event.h"
 
 namespace corvo::control {
 

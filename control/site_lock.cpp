@@ -1,7 +1,7 @@
 #include "control/site_lock.h"
 
-#include "platform/posix/idn.h"
-#include "platform/posix/url_parts.h"
+#include "platform/idn.h"
+#include "platform/url_parts.h"
 #include "site_table_config.h"
 
 namespace corvo {

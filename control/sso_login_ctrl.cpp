@@ -16,7 +16,7 @@
 #include "platform/com/allocation_fault_injection.h"
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/com_agg_object.h"
-#include "platform/posix/page_location.h"
+#include "platform/page_location.h"
 
 namespace corvo {
 

@@ -12,6 +12,7 @@
 #include <span>
 
 #include "control/connection_point.h"
+#include "control/control_version.h"
 #include "control/object_safety_site_lock.h"
 #include "corvo_sso_login.h"
 #include "corvo_sso_login_dispatch.h"
@@ -23,9 +24,6 @@
 #include "platform/com/support_error_info_impl.h"
 
 namespace corvo {
-
-// The control's version, returned by GetSSOLoginCtrlVersion.
-inline constexpr char16_t kSSOLoginCtrlVersion[] = u"1.0.0.1";
 
 // Options a page may enable through IObjectSafety.
 inline constexpr DWORD kSupportedSafetyOptions =

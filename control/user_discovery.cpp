@@ -10,7 +10,7 @@
 #include "data/sso_user_record.h"
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/com_ptr.h"
-#include "platform/posix/im_window.h"
+#include "platform/im_window.h"
 
 namespace corvo::control {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "platform/posix/code_page.h"
-#include "platform/posix/code_page_string.h"
+#include "platform/code_page.h"
+#include "platform/code_page_string.h"
 
 namespace corvo::srlz {
 namespace {

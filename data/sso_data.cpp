@@ -2,12 +2,14 @@
 
 #include <new>
 
+#include "platform/com/ole_text.h"
+
 namespace corvo::data {
 namespace {
 
 // An incoming BSTR: the characters up to its first NUL; null is the empty string.
 std::u16string_view Incoming(BSTR s) {
-    return s ? std::u16string_view(s) : std::u16string_view();
+    return s ? std::u16string_view(AsUtf16(s)) : std::u16string_view();
 }
 
 }  // namespace
@@ -30,7 +32,7 @@ HRESULT CSSOData::GetDataStr(BSTR bstrName, BSTR* pOutData) {
     *pOutData = nullptr;
     const auto it = entries_.find(Incoming(bstrName));
     const std::u16string_view value = it != entries_.end() ? std::u16string_view(it->second) : u"";
-    BSTR out = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
+    BSTR out = SysAllocStringLen(AsOleText(value.data()), static_cast<UINT>(value.size()));
     if (!out) return E_OUTOFMEMORY;
     *pOutData = out;
     return S_OK;

@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "module/registrar.h"
-#include "platform/posix/registry_store.h"
+#include "platform/registry_store.h"
 
 namespace corvo::module {
 

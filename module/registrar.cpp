@@ -148,7 +148,7 @@ HRESULT Registrar::RunScript(int id, RegistrarMode mode, RegistrarRegistry& regi
             error->position = {};
             error->message = "no registry script " + std::to_string(id);
         }
-        return HRESULT_FROM_WIN32(kErrorResourceNameNotFound);
+        return HResultFromWin32(kErrorResourceNameNotFound);
     }
     return Run(script, mode, registry, error);
 }

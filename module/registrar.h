@@ -50,7 +50,7 @@ class Registrar {
     HRESULT Run(std::string_view script, RegistrarMode mode, RegistrarRegistry& registry,
                 RegistrarError* error = nullptr) const;
     // Runs the module's registry script `id` (see registry_scripts.h);
-    // HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND) for an unknown id.
+    // HResultFromWin32(ERROR_RESOURCE_NAME_NOT_FOUND) for an unknown id.
     HRESULT RunScript(int id, RegistrarMode mode, RegistrarRegistry& registry,
                       RegistrarError* error = nullptr) const;
 

@@ -33,8 +33,8 @@
 namespace corvo::module {
 
 // A malformed script or an unknown replacement variable
-// (HRESULT_FROM_WIN32(ERROR_INVALID_DATA)).
-inline constexpr HRESULT kRegistrarScriptError = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+// (HResultFromWin32(ERROR_INVALID_DATA)).
+inline constexpr HRESULT kRegistrarScriptError = HResultFromWin32(ERROR_INVALID_DATA);
 
 struct ScriptPosition {
     int line = 0;    // 1-based

@@ -4,7 +4,7 @@ namespace corvo::module {
 
 namespace {
 
-const HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+const HRESULT kNotFound = HResultFromWin32(ERROR_FILE_NOT_FOUND);
 
 // S_FALSE for "not there", otherwise the result itself.
 HRESULT MissingIsFalse(HRESULT hr) {

@@ -4,15 +4,14 @@
 // The tree is HKEY_CURRENT_USER. HKCU paths map to it directly; HKCR paths
 // map to HKCU\Software\Classes (per-user registration, which needs no
 // administrator rights); HKLM is refused with
-// HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) as the store has no machine hive.
+// HResultFromWin32(ERROR_ACCESS_DENIED) as the store has no machine hive.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "module/registrar_registry.h"
-#include "platform/posix/registry_store.h"
-#include "platform/posix/registry_tree.h"
+#include "platform/registry_store.h"
 
 namespace corvo::module {
 
@@ -35,7 +34,7 @@ class RegistrarStoreRegistry final : public RegistrarRegistry {
     template <typename Operation>
     static HRESULT OnTree(RegistryRoot root, std::string_view path, Operation operation) {
         std::string full;
-        if (!TreePath(root, path, &full)) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+        if (!TreePath(root, path, &full)) return HResultFromWin32(ERROR_ACCESS_DENIED);
         return operation(full);
     }
 

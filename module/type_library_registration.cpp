@@ -2,7 +2,7 @@
 
 #include "control/module_directory.h"
 #include "platform/com/guid_text.h"
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 
 namespace corvo::module {
 namespace {

@@ -19,3 +19,27 @@
 #define CORVO_NOINLINE
 #define CORVO_ALWAYS_INLINE inline
 #endif
+
+// Memory with a given alignment. The C runtime of Windows has no aligned_alloc;
+// its _aligned_malloc takes the arguments the other way round, and a block it
+// returns must go back through _aligned_free, never free. Callers therefore
+// pair CorvoAlignedAlloc with CorvoAlignedFree and never mix them with
+// malloc/free. `size` must be a multiple of `alignment`.
+#include <cstddef>
+#include <cstdlib>
+#if defined(_WIN32)
+#include <malloc.h>
+inline void* CorvoAlignedAlloc(std::size_t alignment, std::size_t size) noexcept {
+    return _aligned_malloc(size, alignment);
+}
+inline void CorvoAlignedFree(void* block) noexcept {
+    _aligned_free(block);
+}
+#else
+inline void* CorvoAlignedAlloc(std::size_t alignment, std::size_t size) noexcept {
+    return std::aligned_alloc(alignment, size);
+}
+inline void CorvoAlignedFree(void* block) noexcept {
+    std::free(block);
+}
+#endif

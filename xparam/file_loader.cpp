@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/posix/file_stream.h"
+#include "platform/file_stream.h"
 
 namespace xparam {
 namespace {

@@ -134,12 +134,12 @@ void* Refill(std::size_t c) {
     const std::size_t size = (c + 1) * kGranule;
     if (cache.ended) {
         // An ending thread gets single blocks; they join the depot when freed.
-        void* block = std::aligned_alloc(kGranule, size);
+        void* block = CorvoAlignedAlloc(kGranule, size);
         if (block == nullptr) throw std::bad_alloc();
         return block;
     }
     if (static_cast<std::size_t>(cache.slabEnd[c] - cache.slab[c]) < size) {
-        char* slab = static_cast<char*>(std::aligned_alloc(kSlabAlignment, kSlabSize));
+        char* slab = static_cast<char*>(CorvoAlignedAlloc(kSlabAlignment, kSlabSize));
         if (slab == nullptr) throw std::bad_alloc();
         g_slabBytes.fetch_add(kSlabSize, std::memory_order_relaxed);
         cache.slab[c] = slab;

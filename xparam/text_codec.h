@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/posix/code_page.h"
+#include "platform/code_page.h"
 #include "xparam/counted_text.h"
 #include "xparam/encoding_table.h"
 #include "xparam/wide_string.h"

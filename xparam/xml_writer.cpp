@@ -4,7 +4,7 @@
 #include <type_traits>
 
 #include "platform/compiler.h"
-#include "platform/posix/utf_codec.h"
+#include "platform/utf_codec.h"
 #include "xparam/entity_decoder.h"
 #include "xparam/xml_char_class.h"
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/posix/file_stream.h"
-#include "platform/posix/utf_codec.h"
+#include "platform/file_stream.h"
+#include "platform/utf_codec.h"
 #include "xparam/array_in_res.h"
 #include "xparam/text_codec.h"
 #include "xparam/x_str_in_res.h"

@@ -8,6 +8,8 @@
 #include <string>
 #include <type_traits>
 
+#include "platform/com/ole_text.h"
+
 namespace corvo::com {
 namespace {
 
@@ -125,7 +127,7 @@ HRESULT ToInteger(const Scalar& s, int64_t* out) {
         case VT_R8:
             return FromDouble(Read<DOUBLE>(s), out);
         case VT_BSTR:
-            return ParseDecimal(Read<BSTR>(s), out);
+            return ParseDecimal(AsUtf16(Read<BSTR>(s)), out);
         default:
             return DISP_E_TYPEMISMATCH;
     }
@@ -197,7 +199,7 @@ HRESULT ArgumentHolder::ConvertBstr(uint32_t index, const Scalar& s) {
     std::string text;
     if (HRESULT hr = NumberText(s, &text); FAILED(hr)) return hr;
     std::u16string wide(text.begin(), text.end());
-    BSTR b = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    BSTR b = SysAllocStringLen(AsOleText(wide.data()), static_cast<UINT>(wide.size()));
     if (!b) return E_OUTOFMEMORY;
     args_[index].bstr = b;
     owned_bstr_[index] = true;
@@ -273,13 +275,13 @@ HRESULT StaticDispatch::GetIDsOfNames(const InterfaceDescription& itf, REFIID ri
     for (UINT i = 0; i < cNames; ++i) rgDispId[i] = DISPID_UNKNOWN;
     const MethodDescription* method = nullptr;
     for (uint32_t i = 0; i < itf.method_count && rgszNames[0]; ++i)
-        if (NamesEqual(itf.methods[i].name, rgszNames[0])) method = &itf.methods[i];
+        if (NamesEqual(itf.methods[i].name, AsUtf16(rgszNames[0]))) method = &itf.methods[i];
     if (!method) return DISP_E_UNKNOWNNAME;
     rgDispId[0] = method->dispid;
     HRESULT hr = S_OK;
     for (UINT n = 1; n < cNames; ++n) {
         for (uint32_t i = 0; i < method->ArgumentCount() && rgszNames[n]; ++i)
-            if (NamesEqual(method->params[i].name, rgszNames[n]))
+            if (NamesEqual(method->params[i].name, AsUtf16(rgszNames[n])))
                 rgDispId[n] = static_cast<DISPID>(i);
         if (rgDispId[n] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     }

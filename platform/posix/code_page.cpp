@@ -1,4 +1,4 @@
-#include "platform/posix/code_page.h"
+#include "platform/code_page.h"
 
 #include <langinfo.h>
 
@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "platform/posix/code_page_result.h"
-#include "platform/posix/hz_codec.h"
+#include "platform/code_page_result.h"
+#include "platform/hz_codec.h"
 #include "platform/posix/iconv_converter.h"
-#include "platform/posix/utf_codec.h"
+#include "platform/utf_codec.h"
 
 namespace corvo::platform {
 namespace {

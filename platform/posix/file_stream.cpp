@@ -1,8 +1,8 @@
-#include "platform/posix/file_stream.h"
+#include "platform/file_stream.h"
 
 #include <string>
 
-#include "platform/posix/code_page.h"
+#include "platform/code_page.h"
 
 namespace corvo::platform {
 

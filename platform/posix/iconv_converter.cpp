@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/code_page_result.h"
+#include "platform/code_page_result.h"
 
 namespace corvo::platform {
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/posix/idn.h"
+#include "platform/idn.h"
 
 #include <idn2.h>
 
 #include <memory>
 
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 
 namespace corvo::platform {
 

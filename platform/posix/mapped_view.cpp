@@ -1,4 +1,4 @@
-#include "platform/posix/mapped_view.h"
+#include "platform/mapped_view.h"
 
 #include <sys/mman.h>
 

@@ -1,4 +1,4 @@
-#include "platform/posix/module_file.h"
+#include "platform/module_file.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 
 namespace corvo::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/random_guid.h"
+#include "platform/random_guid.h"
 
 #include <sys/random.h>
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/mapped_view.h"
+#include "platform/mapped_view.h"
 
 namespace corvo::platform {
 

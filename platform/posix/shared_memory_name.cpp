@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 
 namespace corvo::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/tick_count.h"
+#include "platform/tick_count.h"
 
 #include <time.h>
 

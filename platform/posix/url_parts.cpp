@@ -1,8 +1,8 @@
-#include "platform/posix/url_parts.h"
+#include "platform/url_parts.h"
 
 #include <curl/curl.h>
 
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 
 namespace corvo::platform {
 

@@ -18,7 +18,7 @@
 #include "control/exchange_name.h"
 #include "control/payload_scrambler.h"
 #include "data/xparam_sl_helper.h"
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 #include "tests/common/subprocess.h"
 
 namespace corvo::control {

@@ -10,7 +10,7 @@
 
 #include "platform/com/module_lock.h"
 #include "platform/posix/shared_memory_name.h"
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 
 namespace corvo::e2e {
 

@@ -1,8 +1,8 @@
-#include "platform/posix/code_page_string.h"
+#include "platform/code_page_string.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/code_page.h"
+#include "platform/code_page.h"
 
 namespace corvo::platform {
 namespace {

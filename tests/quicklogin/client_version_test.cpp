@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/posix/module_file.h"
+#include "platform/module_file.h"
 #include "tests/quicklogin/quicklogin_test_support.h"
 
 namespace corvo::test {

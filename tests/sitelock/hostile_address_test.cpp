@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "control/site_lock.h"
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 #include "tests/sitelock/default_site_table.h"
 
 namespace corvo {

@@ -5,9 +5,9 @@
 #include <random>
 #include <string>
 
-#include "platform/posix/idn.h"
-#include "platform/posix/strict_utf8.h"
-#include "platform/posix/url_parts.h"
+#include "platform/idn.h"
+#include "platform/strict_utf8.h"
+#include "platform/url_parts.h"
 
 namespace corvo::platform {
 namespace {

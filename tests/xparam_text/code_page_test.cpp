@@ -1,4 +1,4 @@
-#include "platform/posix/code_page.h"
+#include "platform/code_page.h"
 
 #include <gtest/gtest.h>
 #include <locale.h>
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/hz_codec.h"
+#include "platform/hz_codec.h"
 
 // glibc keeps the LOCPATH search list that newlocale builds; not ours to free.
 extern "C" const char* __lsan_default_suppressions() {

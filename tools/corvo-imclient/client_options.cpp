@@ -1,6 +1,6 @@
 #include "tools/corvo-imclient/client_options.h"
 
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 
 namespace corvo::imclient {
 

@@ -10,7 +10,7 @@
 
 #include "control/exchange_name.h"
 #include "data/xparam_sl_helper.h"
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 #include "tools/corvo-imclient/login_request.h"
 #include "tools/corvo-imclient/login_responder.h"
 

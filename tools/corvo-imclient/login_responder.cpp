@@ -6,7 +6,7 @@
 #include "control/exchange_block.h"
 #include "data/xparam_sl_helper.h"
 #include "platform/posix/named_event.h"
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 #include "tools/corvo-imclient/login_request.h"
 
 namespace corvo::imclient {

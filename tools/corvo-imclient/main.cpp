@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "platform/posix/strict_utf8.h"
+#include "platform/strict_utf8.h"
 #include "tools/corvo-imclient/client_options.h"
 #include "tools/corvo-imclient/im_client.h"
 

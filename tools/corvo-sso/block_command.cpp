@@ -15,7 +15,7 @@
 
 #include "control/exchange_block.h"
 #include "control/payload_scrambler.h"
-#include "control/sso_login_ctrl.h"
+#include "control/control_version.h"
 #include "data/xparam_sl_helper.h"
 #include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/json_text.h"

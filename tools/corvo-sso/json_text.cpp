@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "platform/posix/code_page_result.h"
-#include "platform/posix/strict_utf8.h"
-#include "platform/posix/utf_codec.h"
+#include "platform/code_page_result.h"
+#include "platform/strict_utf8.h"
+#include "platform/utf_codec.h"
 
 namespace corvo::cli {
 namespace {

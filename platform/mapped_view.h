@@ -1,5 +1,5 @@
-// A mapped view of a shared-memory object (the MapViewOfFileEx stand-in),
-// unmapped when the holder goes away.
+// A mapped view of a shared-memory object (MapViewOfFileEx on Windows, mmap
+// elsewhere), unmapped when the holder goes away.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,7 @@ namespace corvo::platform {
 class MappedView {
   public:
     MappedView() = default;
-    // Takes ownership of a mapping made with mmap.
+    // Takes ownership of a mapping (mmap on POSIX, MapViewOfFileEx on Windows).
     MappedView(void* address, size_t length) noexcept : address_(address), length_(length) {}
     MappedView(MappedView&& other) noexcept;
     MappedView& operator=(MappedView&& other) noexcept;

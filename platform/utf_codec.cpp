@@ -1,4 +1,4 @@
-#include "platform/posix/utf_codec.h"
+#include "platform/utf_codec.h"
 
 #include <cstring>
 
@@ -6,7 +6,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "platform/posix/code_page_result.h"
+#include "platform/code_page_result.h"
 
 namespace corvo::platform {
 namespace {

@@ -1,7 +1,9 @@
 // Code-page conversion between byte encodings and UTF-16, addressed by Windows
-// code page numbers. This header is the one place that chooses the platform:
-// on Windows the system's MultiByteToWideChar / WideCharToMultiByte stand
-// here; elsewhere our own layer (code_page.cpp) with the same contract.
+// code page numbers. On Windows the system's MultiByteToWideChar /
+// WideCharToMultiByte do the work (win32/code_page.cpp); elsewhere our own
+// layer over iconv (posix/code_page.cpp) keeps the same contract. UTF-16 in
+// bytes (1200/1201) and HZ (52936) are our own codecs on both; where the two
+// systems' converters differ is listed in docs/platforms.md.
 //
 // Contract (the subset of the Win32 functions the system relies on; no flags,
 // no default-character override):
@@ -17,16 +19,14 @@
 //    cannot represent become its default character "?". Nothing else fails.
 //
 // Supported: 65001 (UTF-8), 1200/1201 (UTF-16 LE/BE), 936, 20936, 52936 (HZ),
-// 54936, 950, 932, 949, 20127 and 0, the codeset of the calling thread's
-// current locale (LC_CTYPE). Other numbers are tried as the platform's "CPnnn"
-// converter.
+// 54936, 950, 932, 949, 20127 and 0: on POSIX the codeset of the calling
+// thread's current locale (LC_CTYPE), on Windows the default ANSI code page of
+// the thread's locale. Other numbers are tried as the platform's "CPnnn"
+// converter (POSIX) or passed to the system (Windows).
 #pragma once
 
 #include <cstdint>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace corvo::platform {
 
@@ -44,22 +44,6 @@ inline constexpr uint32_t kCodePageShiftJis = 932;
 inline constexpr uint32_t kCodePageKorean = 949;
 inline constexpr uint32_t kCodePageUsAscii = 20127;
 
-#ifdef _WIN32
-
-inline int MultiByteToWideChar(uint32_t codePage, const char* bytes, int count, char16_t* wide,
-                               int capacity) {
-    return ::MultiByteToWideChar(codePage, 0, bytes, count, reinterpret_cast<LPWSTR>(wide),
-                                 capacity);
-}
-
-inline int WideCharToMultiByte(uint32_t codePage, const char16_t* wide, int count, char* bytes,
-                               int capacity) {
-    return ::WideCharToMultiByte(codePage, 0, reinterpret_cast<LPCWSTR>(wide), count, bytes,
-                                 capacity, nullptr, nullptr);
-}
-
-#else
-
 // Bytes in `codePage` to UTF-16. See the contract above.
 int MultiByteToWideChar(uint32_t codePage, const char* bytes, int count, char16_t* wide,
                         int capacity);
@@ -67,7 +51,5 @@ int MultiByteToWideChar(uint32_t codePage, const char* bytes, int count, char16_
 // UTF-16 to bytes in `codePage`. See the contract above.
 int WideCharToMultiByte(uint32_t codePage, const char16_t* wide, int count, char* bytes,
                         int capacity);
-
-#endif
 
 }  // namespace corvo::platform

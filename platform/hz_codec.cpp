@@ -1,4 +1,4 @@
-#include "platform/posix/hz_codec.h"
+#include "platform/hz_codec.h"
 
 namespace corvo::platform {
 namespace {

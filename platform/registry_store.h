@@ -1,0 +1,11 @@
+// The current user's registry, as the module's registration changes it.
+// The interface is the same on every system; the declarations live with
+// the implementation that this build compiles (see docs/architecture.md,
+// "Platform layer").
+#pragma once
+
+#ifdef _WIN32
+#error "The Windows registry store comes with the Windows COM module."
+#else
+#include "platform/posix/registry_store.h"
+#endif
