@@ -1,6 +1,6 @@
 #include "module/module_path.h"
 
-#include "platform/posix/module_file.h"
+#include "platform/module_file.h"
 
 namespace corvo::module {
 
