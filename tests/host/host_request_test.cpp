@@ -103,7 +103,9 @@ TEST(HostRequest, ParsesAndRefusesMalformedRequests) {
         HostRequest request;
         HostError error;
         EXPECT_EQ(ParseHostRequest(c.body, &request, &error), c.ok);
-        if (!c.ok) EXPECT_EQ(error.hr, E_INVALIDARG);
+        if (!c.ok) {
+            EXPECT_EQ(error.hr, E_INVALIDARG);
+        }
     }
     HostRequest request;
     HostError error;
