@@ -265,6 +265,7 @@ int RunBrowserDemo() {
         return kExitFailed;
     }
     const fs::path screenshot = fs::absolute("demo-browser.png");
+    std::cout.flush();  // before the driver writes to the same terminal
     const int code =
         RunToEnd({"python3", script.string(), "--tools", ProgramDirectory().string(), "--extension",
                   extension.string(), "--screenshot", screenshot.string()});
