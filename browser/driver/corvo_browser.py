@@ -27,6 +27,24 @@ class Unavailable(Exception):
     """What to install before the browser can be driven."""
 
 
+class OutOfTime(Exception):
+    """The run's own time limit passed (see bounded_run)."""
+
+
+def bounded_run(seconds):
+    """Raises OutOfTime in the main thread after `seconds` (also on SIGTERM),
+    so that a BrowserSession's `with` block stops everything it started
+    before any outer time-out kills this process."""
+
+    def stop(signum, frame):
+        raise OutOfTime("stopped after %d s" % seconds if signum == signal.SIGALRM
+                        else "stopped by signal %d" % signum)
+
+    signal.signal(signal.SIGALRM, stop)
+    signal.signal(signal.SIGTERM, stop)
+    signal.alarm(seconds)
+
+
 def find_program(env_name, candidates):
     given = os.environ.get(env_name)
     for path in ([given] if given else []) + candidates:

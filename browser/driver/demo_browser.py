@@ -83,6 +83,7 @@ def main():
     except corvo_browser.Unavailable as e:
         print(str(e))
         return 3
+    corvo_browser.bounded_run(90)
     print("[1] Registering the control in a private registry, writing the host manifest into a\n"
           "    fresh Chromium profile (corvo-sso browser install), starting the reference IM\n"
           "    client with %s." % ", ".join(ACCOUNTS))
