@@ -3,12 +3,16 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_BUILD = cmake --build --preset
 
-.PHONY: all deps build build-asan demo test test-default test-asan fuzz bench format clean
+.PHONY: all deps deps-demo build build-asan build-demo demo test test-default test-asan fuzz bench format clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
+
+# `make demo` needs only the control's own build.
+deps-demo:
+	@scripts/install-deps.sh --demo
 
 build/default/build.ninja: CMakeLists.txt CMakePresets.json | deps
 	cmake --preset default
@@ -16,14 +20,22 @@ build/default/build.ninja: CMakeLists.txt CMakePresets.json | deps
 build/asan/build.ninja: CMakeLists.txt CMakePresets.json | deps
 	cmake --preset asan
 
+build/demo/build.ninja: CMakeLists.txt CMakePresets.json | deps-demo
+	cmake --preset demo
+
 build: deps build/default/build.ninja
 	$(CMAKE_BUILD) default -j $(JOBS)
 
 build-asan: deps build/asan/build.ninja
 	$(CMAKE_BUILD) asan -j $(JOBS)
 
-demo: build
-	build/default/tools/corvo-sso demo
+# Builds only what the demo runs (the module, corvo-sso, corvo-imclient and
+# the browser host), without the tests.
+build-demo: deps-demo build/demo/build.ninja
+	$(CMAKE_BUILD) demo -j $(JOBS)
+
+demo: build-demo
+	build/demo/tools/corvo-sso demo
 
 test: test-default test-asan fuzz-smoke
 

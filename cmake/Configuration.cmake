@@ -48,6 +48,13 @@ foreach(_var IN ITEMS CORVO_SITELOCK_B2B_SUBDOMAINS CORVO_SITELOCK_REGION2_SUBDO
     message(FATAL_ERROR "${_var} = \"${_value}\": expected a lower-case host name (letters, digits, hyphens, dots)")
   endif()
 endforeach()
+# The nine patterns as one list, for what else is built from the table (the
+# browser extension's host permissions and content-script matches).
+set(CORVO_SITELOCK_HOST_PATTERNS
+    "${CORVO_SITELOCK_B2B_SUBDOMAINS}" "${CORVO_SITELOCK_B2B_LOGIN}" "${CORVO_SITELOCK_B2B_LOGIN_TEST}"
+    "${CORVO_SITELOCK_B2B_LOGIN_DEV}" "${CORVO_SITELOCK_REGION2_SUBDOMAINS}"
+    "${CORVO_SITELOCK_SHOP_SUBDOMAINS}" "${CORVO_SITELOCK_B2B_SLD_SUBDOMAINS}"
+    "${CORVO_SITELOCK_MARKET_LOGIN}" "${CORVO_SITELOCK_MARKET_LOGIN_DAILY}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/site_table.h.in
                ${PROJECT_BINARY_DIR}/generated/site_table_config.h @ONLY)
 

@@ -1,16 +1,34 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs. As root it runs apt-get;
 # otherwise it prints the exact command to run and fails.
+#
+#   scripts/install-deps.sh          what `make test` needs: the build, the
+#                                    tests, the benchmarks, the browser tests
+#   scripts/install-deps.sh --demo   what `make demo` needs: the control, the
+#                                    command-line host and the reference client
 set -euo pipefail
 
-packages=(
+# The control, corvo-sso and corvo-imclient.
+demo_packages=(
   build-essential cmake ninja-build ccache pkg-config
-  libboost-dev libcli11-dev libidn2-dev libcurl4-openssl-dev
+  libboost-dev libcli11-dev libidn2-dev libcurl4-openssl-dev nlohmann-json3-dev
+)
+# Tests, benchmarks, fuzzing, and the browser tests (headless Chromium driven
+# by a Python script of the standard library).
+test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  libssl-dev nlohmann-json3-dev
+  libssl-dev
   clang libclang-rt-14-dev
   libpugixml-dev libtinyxml2-dev libexpat1-dev libxml2-dev
+  chromium chromium-driver python3
 )
+
+packages=("${demo_packages[@]}")
+case "${1:-}" in
+  --demo) ;;
+  "") packages+=("${test_packages[@]}") ;;
+  *) echo "usage: $0 [--demo]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

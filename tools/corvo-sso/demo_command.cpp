@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -212,11 +214,78 @@ int RunDemo() {
     return kExitOk;
 }
 
+namespace {
+
+// Runs `args` (found on PATH) to its end; its exit code, -1 when it could not
+// be started or did not exit normally.
+int RunToEnd(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    std::vector<std::string> copies(args);
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool OnPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path ? path : "/usr/bin:/bin";
+    while (!rest.empty()) {
+        const size_t colon = rest.find(':');
+        const fs::path dir(std::string(rest.substr(0, colon)));
+        if (::access((dir / program).c_str(), X_OK) == 0) return true;
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
+    return false;
+}
+
+constexpr const char* kBrowserPackages = "apt-get install -y chromium chromium-driver python3";
+
+}  // namespace
+
+int RunBrowserDemo() {
+    std::cout << "Corvo SSO browser demo: a real page in headless Chromium lists the IM accounts\n"
+                 "and logs in with the first one through the extension and corvo-sso-host.\n";
+    const fs::path build = ProgramDirectory().parent_path();
+    const fs::path script = build / "browser" / "driver" / "demo_browser.py";
+    const fs::path extension = build / "browser" / "extension";
+    std::error_code error;
+    if (!fs::exists(script, error) || !fs::exists(extension / "manifest.json", error))
+        return Failed("the extension is not built beside this program (" + extension.string() +
+                      ")");
+    if (!OnPath("python3") || !OnPath("chromium") || !OnPath("chromedriver")) {
+        std::cout << "\nHeadless Chromium, its driver and python3 are needed; install them with\n  "
+                  << kBrowserPackages << "\n";
+        return kExitFailed;
+    }
+    const fs::path screenshot = fs::absolute("demo-browser.png");
+    std::cout.flush();  // before the driver writes to the same terminal
+    const int code =
+        RunToEnd({"python3", script.string(), "--tools", ProgramDirectory().string(), "--extension",
+                  extension.string(), "--screenshot", screenshot.string()});
+    if (code == 3) {
+        std::cout << "Install them with\n  " << kBrowserPackages << "\n";
+        return kExitFailed;
+    }
+    if (code != 0) return Failed("the page's quick login did not complete");
+    return kExitOk;
+}
+
 void AddDemoCommand(CLI::App& app, int& exitCode) {
     auto* demo = app.add_subcommand(
         "demo", "A quick login end to end against the bundled reference IM client");
-    demo->callback([&exitCode] {
-        const int code = RunDemo();
+    auto browser = std::make_shared<bool>(false);
+    demo->add_flag("--browser", *browser,
+                   "Log in from a real page in headless Chromium through the extension; writes "
+                   "demo-browser.png");
+    demo->callback([&exitCode, browser] {
+        const int code = *browser ? RunBrowserDemo() : RunDemo();
         if (code == kExitOk)
             std::cout << "\nThe demo succeeded; everything it made has been removed.\n";
         exitCode = code;

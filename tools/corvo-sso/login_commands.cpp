@@ -4,128 +4,13 @@
 #include <iostream>
 #include <optional>
 
-#include "platform/com/bstr_ptr.h"
 #include "platform/com/hresult_name.h"
 #include "platform/posix/registry_store.h"
 #include "tools/corvo-sso/cli_common.h"
-#include "tools/corvo-sso/control_factory.h"
 #include "tools/corvo-sso/demo_command.h"
-#include "tools/corvo-sso/dispatch_caller.h"
-#include "tools/corvo-sso/host_site.h"
 #include "tools/corvo-sso/json_text.h"
 
 namespace corvo::cli {
-namespace {
-
-ScopedVariant Text(std::u16string_view value) {
-    ScopedVariant v;
-    v.Get()->vt = VT_BSTR;
-    v.Get()->bstrVal = BstrPtr::FromText(value).Detach();
-    return v;
-}
-
-// The object a method returned as VT_DISPATCH, or an error.
-HRESULT TakeObject(ScopedVariant& result, ComPtr<IDispatch>* object) {
-    if ((*result).vt != VT_DISPATCH || !(*result).pdispVal) return DISP_E_TYPEMISMATCH;
-    *object = ComPtr<IDispatch>((*result).pdispVal);
-    return S_OK;
-}
-
-HRESULT TakeText(ScopedVariant& result, std::u16string* text) {
-    if ((*result).vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
-    const BSTR b = (*result).bstrVal;
-    text->assign(b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view());
-    return S_OK;
-}
-
-HRESULT GetDataStr(IDispatch* data, const char16_t* name, std::u16string* value) {
-    ScopedVariant key = Text(name), result;
-    HRESULT hr = DispatchCaller(data).Call(u"GetDataStr", {key.Get()}, result.Get());
-    if (FAILED(hr)) return hr;
-    return TakeText(result, value);
-}
-
-}  // namespace
-
-HRESULT LoginSession::Open(const std::string& page, int zone, std::string* message) {
-    HRESULT hr = CreateLoginControl(&module_, &control_, message);
-    if (FAILED(hr)) return hr;
-    std::u16string address;
-    if (page.empty())
-        address = DefaultPageAddress(control_.Get());
-    else if (!Utf8ToUtf16Strict(page, address))
-        Usage("the page address is not valid UTF-8");
-    ComPtr<IObjectWithSite> withSite;
-    hr = control_.As(IID_IObjectWithSite, &withSite);
-    if (FAILED(hr)) return hr;
-    const int32_t pageZone = zone >= 0 ? zone : DefaultZoneFor(address);
-    // A refused page is kept as the site all the same; each call then fails at the gate.
-    withSite->SetSite(CreateHostSite(std::move(address), pageZone).Get());
-    return S_OK;
-}
-
-HRESULT ListUsers(IDispatch* control, LONG flag, LONG includeSubAccount,
-                  std::vector<UserEntry>* users) {
-    ScopedVariant lFlag = ScopedVariant::Long(flag), lSub = ScopedVariant::Long(includeSubAccount);
-    ScopedVariant result;
-    HRESULT hr =
-        DispatchCaller(control).Call(u"GetUserList", {lFlag.Get(), lSub.Get()}, result.Get());
-    if (FAILED(hr)) return hr;
-    ComPtr<IDispatch> array;
-    if (FAILED(hr = TakeObject(result, &array))) return hr;
-    ScopedVariant size;
-    if (FAILED(hr = DispatchCaller(array.Get()).Call(u"GetSize", {}, size.Get()))) return hr;
-    ULONG count = 0;
-    if ((*size).vt == VT_UI4)
-        count = (*size).ulVal;
-    else if ((*size).vt == VT_I4 && (*size).lVal >= 0)
-        count = ULONG((*size).lVal);
-    else
-        return DISP_E_TYPEMISMATCH;
-    users->clear();
-    for (ULONG i = 0; i < count; ++i) {
-        ScopedVariant index = ScopedVariant::Long(LONG(i)), item;
-        hr = DispatchCaller(array.Get()).Call(u"GetItemData", {index.Get()}, item.Get());
-        if (FAILED(hr)) return hr;
-        ComPtr<IDispatch> data;
-        if (FAILED(hr = TakeObject(item, &data))) return hr;
-        UserEntry entry;
-        for (size_t k = 0; k < kUserKeys.size(); ++k)
-            if (FAILED(hr = GetDataStr(data.Get(), kUserKeys[k], &entry[k]))) return hr;
-        users->push_back(std::move(entry));
-    }
-    return S_OK;
-}
-
-HRESULT QuickLogin(IDispatch* control, const std::u16string& fullUserId, LONG reserved,
-                   LoginAnswer* answer) {
-    ScopedVariant created;
-    HRESULT hr = DispatchCaller(control).Call(u"CreateSSOData", {}, created.Get());
-    if (FAILED(hr)) return hr;
-    ComPtr<IDispatch> data;
-    if (FAILED(hr = TakeObject(created, &data))) return hr;
-    ScopedVariant key = Text(u"strKey_FullUserID"), value = Text(fullUserId);
-    if (FAILED(
-            hr = DispatchCaller(data.Get()).Call(u"SetDataStr", {key.Get(), value.Get()}, nullptr)))
-        return hr;
-    ScopedVariant lReserved = ScopedVariant::Long(reserved),
-                  pData = ScopedVariant::Dispatch(data.Get());
-    ScopedVariant result;
-    hr = DispatchCaller(control).Call(u"BeginSSOLogin", {lReserved.Get(), pData.Get()},
-                                      result.Get());
-    if (FAILED(hr)) return hr;
-    ComPtr<IDispatch> out;
-    if (FAILED(hr = TakeObject(result, &out))) return hr;
-    if (FAILED(hr = GetDataStr(out.Get(), u"strKey_GOResult", &answer->goResult))) return hr;
-    return GetDataStr(out.Get(), u"strKey_ResultURL", &answer->resultUrl);
-}
-
-HRESULT QueryClientVersion(IDispatch* control, std::u16string* version) {
-    ScopedVariant result;
-    HRESULT hr = DispatchCaller(control).Call(u"GetQXClientVersion", {}, result.Get());
-    if (FAILED(hr)) return hr;
-    return TakeText(result, version);
-}
 
 void PrintUserTable(std::ostream& out, const std::vector<UserEntry>& users) {
     if (users.empty()) {

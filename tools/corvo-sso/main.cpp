@@ -18,6 +18,7 @@
 #include "platform/com/bstr_ptr.h"
 #include "platform/posix/registry_store.h"
 #include "tools/corvo-sso/block_command.h"
+#include "tools/corvo-sso/browser_command.h"
 #include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/control_factory.h"
 #include "tools/corvo-sso/dispatch_caller.h"
@@ -101,11 +102,7 @@ int RunSiteLockCheck(const PageOptions& page) {
     std::string message;
     HRESULT hr = Host(page, &control, &message);
     if (FAILED(hr)) return FailCreation(hr, message);
-    ScopedVariant no_data = ScopedVariant::Dispatch(nullptr);
-    ScopedVariant reserved = ScopedVariant::Long(0);
-    hr = DispatchCaller(control.control())
-             .Call(u"InitSSOLoginCtrl", {no_data.Get(), reserved.Get()}, nullptr);
-    if (hr == S_OK) {
+    if (InitControl(control.control()) == S_OK) {
         std::cout << "allowed\n";
         return kExitOk;
     }
@@ -179,6 +176,7 @@ int Run(int argc, char** argv) {
 
     AddXmlCommand(app, exit_code);
     AddBlockCommands(app, exit_code);
+    AddBrowserCommands(app, exit_code);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,34 @@
+// corvo-sso-host: the native-messaging host of the Corvo SSO browser
+// extension. The browser starts it for one connection of the extension; it
+// answers each request with a new login control placed on the page the
+// browser reported, and exits when standard input closes. See
+// docs/browser.md.
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "browser_host_config.h"
+#include "tools/corvo-sso-host/caller_check.h"
+#include "tools/corvo-sso-host/host_loop.h"
+#include "tools/corvo-sso-host/request_handler.h"
+
+int main(int argc, char** argv) {
+    using namespace corvo::host;
+    const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (!IsOurCaller(args)) {
+        std::cerr << "corvo-sso-host: this is a native-messaging host; it serves only the "
+                     "browser extension "
+                  << corvo::browser_config::kExtensionOrigin
+                  << " (Firefox: " << corvo::browser_config::kFirefoxAddonId
+                  << "), which the browser names as its argument.\n"
+                     "Install it for your browser with `corvo-sso browser install`.\n";
+        return kHostExitRefused;
+    }
+    std::ios::sync_with_stdio(false);
+    try {
+        return ServeMessages(std::cin, std::cout, std::cerr, HandleRequest);
+    } catch (const std::exception& e) {
+        std::cerr << "corvo-sso-host: " << e.what() << "\n";
+        return kHostExitTruncated;
+    }
+}
