@@ -11,8 +11,6 @@ namespace {
 // cannot reach zero before the arena has added the blocks it placed.
 constexpr int64_t kBias = int64_t(1) << 40;
 
-constinit thread_local PageArena::ReleaseBatch* t_batch = nullptr;
-
 }  // namespace
 
 struct PageArena::Page {
@@ -57,26 +55,23 @@ void PageArena::Drop(Page* page, int64_t n) noexcept {
     }
 }
 
-void PageArena::Release(void* block) noexcept {
-    Page* page = *reinterpret_cast<Page**>(static_cast<char*>(block) - sizeof(Page*));
-    if (ReleaseBatch* batch = t_batch) {
-        if (batch->page_ != page) {
-            batch->Flush();
-            batch->page_ = page;
-        }
-        ++batch->count_;
+void PageArena::ReleaseToPage(Page* page) noexcept {
+    if (ReleaseBatch* batch = s_batch) {
+        batch->Flush();
+        batch->page_ = page;
+        batch->count_ = 1;
         return;
     }
     Drop(page, 1);
 }
 
-PageArena::ReleaseBatch::ReleaseBatch() noexcept : outer_(t_batch) {
-    t_batch = this;
+PageArena::ReleaseBatch::ReleaseBatch() noexcept : outer_(s_batch) {
+    s_batch = this;
 }
 
 PageArena::ReleaseBatch::~ReleaseBatch() {
     Flush();
-    t_batch = outer_;
+    s_batch = outer_;
 }
 
 void PageArena::ReleaseBatch::Flush() noexcept {

@@ -81,6 +81,12 @@ class PageArena {
     };
 
   private:
+    static Page* PageOf(void* block) noexcept {
+        return *reinterpret_cast<Page**>(static_cast<char*>(block) - sizeof(Page*));
+    }
+    // Release when the thread's batch (if any) collects for another page.
+    static void ReleaseToPage(Page* page) noexcept;
+
     // Leaves the current page for a new one with room for `blockBytes`.
     void NextPage(std::size_t blockBytes);
     // Hands the blocks placed in the current page to its count and drops the
@@ -94,6 +100,18 @@ class PageArena {
     int64_t placed_ = 0;
 
     static std::atomic<std::size_t> s_pageBytes;
+    // The innermost ReleaseBatch of the calling thread, or null.
+    static constinit inline thread_local ReleaseBatch* s_batch = nullptr;
 };
+
+inline void PageArena::Release(void* block) noexcept {
+    Page* page = PageOf(block);
+    ReleaseBatch* batch = s_batch;
+    if (batch != nullptr && batch->page_ == page) {
+        ++batch->count_;
+        return;
+    }
+    ReleaseToPage(page);
+}
 
 }  // namespace xparam

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "platform/compiler.h"
 #include "xparam/page_arena.h"
 
 namespace xparam {
@@ -49,6 +50,15 @@ void Free(void* block, std::size_t unitSize) noexcept;
 // Capacity for an assignment of `needed` units into a block of `capacity`, or 0
 // when the current block serves.
 uint64_t CapacityForAssign(uint32_t capacity, uint64_t needed);
+
+// Free for a block known not to be null; a page block is released inline.
+inline void FreeBlock(void* block, std::size_t unitSize) noexcept {
+    if (static_cast<BlockHeader*>(block)->capacity & kInArena) {
+        PageArena::Release(block);
+    } else {
+        Free(block, unitSize);
+    }
+}
 uint64_t CapacityForAppendRun(uint32_t length, uint64_t newLength);
 uint64_t CapacityForAppendUnit(uint64_t newLength);
 
@@ -122,17 +132,14 @@ class BasicWideString {
     // Copies `length` units from `text` (outside this string) into a block
     // placed in `arena`, or into a block of its own when the arena does not
     // place one that large.
-    void AssignInArena(PageArena& arena, const Unit* text, std::size_t length) {
-        if (length == 0 || text == nullptr) {
-            Clear();
-            return;
-        }
+    CORVO_ALWAYS_INLINE void AssignInArena(PageArena& arena, const Unit* text, std::size_t length) {
         const std::size_t bytes = sizeof(BlockHeader) + (length + 1) * sizeof(Unit);
-        void* placed = arena.Place(bytes);
-        if (placed == nullptr) {
-            Assign(text, length);
+        if (CORVO_UNLIKELY(length == 0 || text == nullptr || block_ != nullptr ||
+                           bytes > PageArena::kMaxPlaced)) {
+            AssignInArenaSlow(arena, text, length);
             return;
         }
+        void* placed = arena.Place(bytes);
         const std::size_t room = ((bytes + 7) & ~std::size_t(7)) - sizeof(BlockHeader);
         auto* h = static_cast<BlockHeader*>(placed);
         h->capacity = static_cast<uint32_t>(room / sizeof(Unit) - 1) | wide_string_detail::kInArena;
@@ -140,7 +147,6 @@ class BasicWideString {
         Unit* units = UnitsOf(placed);
         __builtin_memcpy(units, text, length * sizeof(Unit));
         units[length] = Unit(0);
-        wide_string_detail::Free(block_, sizeof(Unit));
         block_ = placed;
     }
 
@@ -193,6 +199,13 @@ class BasicWideString {
         SetLength(static_cast<uint32_t>(length));
     }
 
+    // As Clear, with the release of a page block inline (for destructors on
+    // hot paths).
+    void ClearInline() noexcept {
+        if (block_) wide_string_detail::FreeBlock(block_, sizeof(Unit));
+        block_ = nullptr;
+    }
+
     void Clear() noexcept {
         wide_string_detail::Free(block_, sizeof(Unit));
         block_ = nullptr;
@@ -233,6 +246,20 @@ class BasicWideString {
         block_ = wide_string_detail::Reallocate(block_, sizeof(Unit), capacity);
         Header()->capacity = static_cast<uint32_t>(capacity);
         if (fresh) SetLength(0);
+    }
+    // AssignInArena's rarer cases: empty text, a string that already has a
+    // block, a text too large to be placed.
+    CORVO_NOINLINE void AssignInArenaSlow(PageArena& arena, const Unit* text, std::size_t length) {
+        if (length == 0 || text == nullptr) {
+            Clear();
+            return;
+        }
+        Clear();
+        if (sizeof(BlockHeader) + (length + 1) * sizeof(Unit) > PageArena::kMaxPlaced) {
+            Assign(text, length);
+            return;
+        }
+        AssignInArena(arena, text, length);
     }
     void AppendUnitSlow(Unit unit) {
         uint64_t newLength = uint64_t(Length()) + 1;

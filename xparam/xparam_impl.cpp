@@ -137,6 +137,7 @@ XParamImpl::~XParamImpl() {
     // the last of its tree to be freed (see ReleaseChildren).
     if (children_) ReleaseChildren();
     ReleaseValue();
+    name_.ClearInline();
 }
 
 namespace {
@@ -256,6 +257,7 @@ bool XParamImpl::IsData() {
 void XParamImpl::ReleaseValue() noexcept {
     switch (kind_) {
         case ValueKind::String:
+            value_.text.ClearInline();
             value_.text.~WideString();
             break;
         case ValueKind::Binary:

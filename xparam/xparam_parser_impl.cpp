@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/compiler.h"
 #include "xparam/counted_text.h"
 #include "xparam/encoding_sniffer.h"
 #include "xparam/entity_decoder.h"
@@ -241,7 +242,7 @@ const char16_t* XParamParserImpl::Fail(ParseError error, const char16_t* offendi
     return offending + 1;
 }
 
-const char16_t* XParamParserImpl::SkipBlanks(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::SkipBlanks(const char16_t* p) {
     for (; p < end_ && IsXmlBlank(*p); ++p) {
         if (IsLineBreak(*p)) NoteLineBreak(p);
     }
@@ -268,7 +269,7 @@ const char16_t* XParamParserImpl::ReadReference(const char16_t* amp, char16_t cl
     return q + 1;
 }
 
-void XParamParserImpl::CommitText(const char16_t* d, size_t length) {
+CORVO_ALWAYS_INLINE void XParamParserImpl::CommitText(const char16_t* d, size_t length) {
     if (length != 0 && current_ != root_.Get() && current_->IsEmpty()) {
         size_t first = 0;
         size_t last = length;
@@ -282,12 +283,12 @@ void XParamParserImpl::CommitText(const char16_t* d, size_t length) {
     text_.SetFilledLength(0);
 }
 
-void XParamParserImpl::EnterText() {
+CORVO_ALWAYS_INLINE void XParamParserImpl::EnterText() {
     text_.SetFilledLength(0);  // keeps the block for the next run
     state_ = ReaderState::Text;
 }
 
-void XParamParserImpl::CloseElement() {
+CORVO_ALWAYS_INLINE void XParamParserImpl::CloseElement() {
     XParamImpl* parent = current_->ParentNode();
     if (parent == nullptr) {
         // Unreachable: an end tag never matches the unnamed document node.
@@ -298,15 +299,25 @@ void XParamParserImpl::CloseElement() {
     EnterText();
 }
 
-XParamImpl* XParamParserImpl::NewChild() {
+CORVO_ALWAYS_INLINE XParamImpl* XParamParserImpl::NewChild() {
     return current_->AppendNewChild(&arena_);  // the child list's links keep it
 }
 
 // ---------------------------------------------------------------------------
 // Handlers
 
-const char16_t* XParamParserImpl::OnText(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnText(const char16_t* p) {
     const char16_t* const end = end_;
+    if (text_.Empty()) {
+        // Blanks before the first character data (the indentation between
+        // elements) would be trimmed at the commit: pass them at once.
+        p = SkipBlanks(p);
+        if (p != end && *p == '<') {
+            markupStart_ = p;
+            state_ = ReaderState::TagOpen;
+            return p + 1;
+        }
+    }
     for (;;) {
         const char16_t* s = p;
         p = SkipUntilXmlClass(p, end, kXmlTextStop);
@@ -340,7 +351,7 @@ const char16_t* XParamParserImpl::OnText(const char16_t* p) {
     }
 }
 
-const char16_t* XParamParserImpl::OnTagOpen(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnTagOpen(const char16_t* p) {
     const char16_t c = *p;
     switch (c) {
         case '!':
@@ -364,13 +375,13 @@ const char16_t* XParamParserImpl::OnTagOpen(const char16_t* p) {
     return q < end_ ? OnElementName(q) : q;
 }
 
-const char16_t* XParamParserImpl::ExtendName(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::ExtendName(const char16_t* p) {
     const char16_t* q = SkipXmlName(p, end_);
     if (q > p) current_->MutableName().Append(p, static_cast<size_t>(q - p));
     return q;
 }
 
-const char16_t* XParamParserImpl::OnElementName(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnElementName(const char16_t* p) {
     const char16_t* q = ExtendName(p);
     if (q == end_) return q;
     const char16_t c = *q;
@@ -387,7 +398,7 @@ const char16_t* XParamParserImpl::OnElementName(const char16_t* p) {
     return q + 1;
 }
 
-const char16_t* XParamParserImpl::OnAttributeList(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnAttributeList(const char16_t* p) {
     p = SkipBlanks(p);
     if (p == end_) return p;
     const char16_t c = *p;
@@ -408,7 +419,7 @@ const char16_t* XParamParserImpl::OnAttributeList(const char16_t* p) {
     return q;
 }
 
-const char16_t* XParamParserImpl::OnAttributeName(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnAttributeName(const char16_t* p) {
     const char16_t* q = ExtendName(p);
     if (q == end_) return q;
     const char16_t c = *q;
@@ -431,7 +442,7 @@ const char16_t* XParamParserImpl::OnBeforeEquals(const char16_t* p) {
     return p + 1;
 }
 
-const char16_t* XParamParserImpl::OnBeforeValue(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnBeforeValue(const char16_t* p) {
     p = SkipBlanks(p);
     if (p == end_) return p;
     const char16_t c = *p;
@@ -442,7 +453,7 @@ const char16_t* XParamParserImpl::OnBeforeValue(const char16_t* p) {
     return p + 1;
 }
 
-const char16_t* XParamParserImpl::OnAttributeValue(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnAttributeValue(const char16_t* p) {
     const char16_t* const end = end_;
     for (;;) {
         const char16_t* s = p;
@@ -481,7 +492,7 @@ const char16_t* XParamParserImpl::OnAttributeValue(const char16_t* p) {
     }
 }
 
-const char16_t* XParamParserImpl::OnTagClose(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnTagClose(const char16_t* p) {
     p = SkipBlanks(p);
     if (p == end_) return p;
     if (*p != '>') return Fail(ParseError::BadSyntax, p);
@@ -489,7 +500,7 @@ const char16_t* XParamParserImpl::OnTagClose(const char16_t* p) {
     return p + 1;
 }
 
-const char16_t* XParamParserImpl::OnEndTagName(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnEndTagName(const char16_t* p) {
     const char16_t* q = SkipXmlName(p, end_);
     if (q == end_) return q;
     if (q == p || !current_->NameText().Equals(p, static_cast<size_t>(q - p))) {
