@@ -41,6 +41,15 @@ class ref_counter_base : public Interface {
     bool ReleaseRefs(int32_t n) noexcept {
         return count_.fetch_sub(n, std::memory_order_acq_rel) == n;
     }
+    // As ReleaseRefs, for a caller that owns `n` references and is the only
+    // one that can reach the object through them (a parent releasing its
+    // children): when the count is exactly `n`, nobody else holds a reference
+    // or can take one, so the object dies without an atomic update. The
+    // acquire load orders the destruction after the last release elsewhere.
+    bool ReleaseLastRefs(int32_t n) noexcept {
+        if (count_.load(std::memory_order_acquire) == n) return true;
+        return ReleaseRefs(n);
+    }
 
   private:
     std::atomic<int32_t> count_{1};

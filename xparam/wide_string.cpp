@@ -11,7 +11,7 @@ namespace xparam::wide_string_detail {
 namespace {
 
 constexpr uint64_t kMinCapacity = 8;
-constexpr uint64_t kMaxCapacity = UINT32_MAX - 1;
+constexpr uint64_t kMaxCapacity = kInArena - 1;
 
 uint64_t AtLeastMinimum(uint64_t capacity) {
     return capacity < kMinCapacity ? kMinCapacity : capacity;
@@ -26,7 +26,7 @@ std::size_t BlockBytes(std::size_t unitSize, uint64_t capacity) {
 void* Reallocate(void* old, std::size_t unitSize, uint64_t capacity) {
     if (capacity > kMaxCapacity) throw std::bad_alloc();
     const std::size_t bytes = BlockBytes(unitSize, capacity);
-    if (old != nullptr) {
+    if (old != nullptr && (static_cast<BlockHeader*>(old)->capacity & kInArena) == 0) {
         auto* header = static_cast<BlockHeader*>(old);
         const std::size_t oldBytes = BlockBytes(unitSize, header->capacity);
         if (SmallBlockPool::SameBlock(oldBytes, bytes)) {
@@ -45,19 +45,24 @@ void* Reallocate(void* old, std::size_t unitSize, uint64_t capacity) {
     static_cast<BlockHeader*>(block)->capacity = static_cast<uint32_t>(capacity);
     if (old != nullptr) {
         auto* header = static_cast<BlockHeader*>(old);
-        const std::size_t oldBytes = BlockBytes(unitSize, header->capacity);
+        const std::size_t oldBytes = BlockBytes(unitSize, CapacityOf(header));
         std::memcpy(static_cast<char*>(block) + sizeof(BlockHeader),
                     static_cast<char*>(old) + sizeof(BlockHeader),
                     (oldBytes < bytes ? oldBytes : bytes) - sizeof(BlockHeader));
         static_cast<BlockHeader*>(block)->length = header->length;
-        SmallBlockPool::Free(old, oldBytes);
+        Free(old, unitSize);
     }
     return block;
 }
 
 void Free(void* block, std::size_t unitSize) noexcept {
     if (block == nullptr) return;
-    SmallBlockPool::Free(block, BlockBytes(unitSize, static_cast<BlockHeader*>(block)->capacity));
+    const uint32_t capacity = static_cast<BlockHeader*>(block)->capacity;
+    if (capacity & kInArena) {
+        PageArena::Release(block);
+        return;
+    }
+    SmallBlockPool::Free(block, BlockBytes(unitSize, capacity));
 }
 
 uint64_t CapacityForAssign(uint32_t capacity, uint64_t needed) {

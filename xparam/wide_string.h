@@ -9,6 +9,10 @@
 //  - appending one unit to a full block grows to max(8, 1.5 * new length);
 //  - assigning reuses the block unless it is too small or larger than
 //    max(8, 1.5 * needed length).
+// A block may also sit in a page of a PageArena (AssignInArena, used by the
+// XML reader): the high bit of its capacity field marks it, and the block then
+// counts towards its page's live blocks. It behaves as any other block; when
+// it has to grow, the text moves to a block of its own.
 // Running out of memory throws std::bad_alloc; nothing else throws.
 #pragma once
 
@@ -17,14 +21,23 @@
 #include <string_view>
 #include <type_traits>
 
+#include "platform/compiler.h"
+#include "xparam/page_arena.h"
+
 namespace xparam {
 
 namespace wide_string_detail {
 
 struct BlockHeader {
-    uint32_t capacity;  // units, excluding the terminator
+    uint32_t capacity;  // units, excluding the terminator; kInArena marks a page block
     uint32_t length;    // units, excluding the terminator
 };
+
+constexpr uint32_t kInArena = 0x80000000u;
+
+inline uint32_t CapacityOf(const BlockHeader* h) noexcept {
+    return h->capacity & ~kInArena;
+}
 
 // Allocation of blocks; kept out of line so the hot append path stays small.
 // Returns a block with room for the header, `capacity` units and the
@@ -37,6 +50,15 @@ void Free(void* block, std::size_t unitSize) noexcept;
 // Capacity for an assignment of `needed` units into a block of `capacity`, or 0
 // when the current block serves.
 uint64_t CapacityForAssign(uint32_t capacity, uint64_t needed);
+
+// Free for a block known not to be null; a page block is released inline.
+inline void FreeBlock(void* block, std::size_t unitSize) noexcept {
+    if (static_cast<BlockHeader*>(block)->capacity & kInArena) {
+        PageArena::Release(block);
+    } else {
+        Free(block, unitSize);
+    }
+}
 uint64_t CapacityForAppendRun(uint32_t length, uint64_t newLength);
 uint64_t CapacityForAppendUnit(uint64_t newLength);
 
@@ -73,7 +95,9 @@ class BasicWideString {
 
     bool Empty() const noexcept { return block_ == nullptr || Header()->length == 0; }
     uint32_t Length() const noexcept { return block_ ? Header()->length : 0; }
-    uint32_t Capacity() const noexcept { return block_ ? Header()->capacity : 0; }
+    uint32_t Capacity() const noexcept {
+        return block_ ? wide_string_detail::CapacityOf(Header()) : 0;
+    }
     // Always a valid zero-terminated buffer; a shared empty one while empty.
     const Unit* Data() const noexcept { return block_ ? Units() : EmptyUnits(); }
     // The heap block (null while empty), for prefetching only.
@@ -105,8 +129,29 @@ class BasicWideString {
         block_ = fresh;
     }
 
+    // Copies `length` units from `text` (outside this string) into a block
+    // placed in `arena`, or into a block of its own when the arena does not
+    // place one that large.
+    CORVO_ALWAYS_INLINE void AssignInArena(PageArena& arena, const Unit* text, std::size_t length) {
+        const std::size_t bytes = sizeof(BlockHeader) + (length + 1) * sizeof(Unit);
+        if (CORVO_UNLIKELY(length == 0 || text == nullptr || block_ != nullptr ||
+                           bytes > PageArena::kMaxPlaced)) {
+            AssignInArenaSlow(arena, text, length);
+            return;
+        }
+        void* placed = arena.Place(bytes);
+        const std::size_t room = ((bytes + 7) & ~std::size_t(7)) - sizeof(BlockHeader);
+        auto* h = static_cast<BlockHeader*>(placed);
+        h->capacity = static_cast<uint32_t>(room / sizeof(Unit) - 1) | wide_string_detail::kInArena;
+        h->length = static_cast<uint32_t>(length);
+        Unit* units = UnitsOf(placed);
+        __builtin_memcpy(units, text, length * sizeof(Unit));
+        units[length] = Unit(0);
+        block_ = placed;
+    }
+
     void Append(Unit unit) {
-        if (block_ && Header()->length < Header()->capacity) {
+        if (block_ && Header()->length < wide_string_detail::CapacityOf(Header())) {
             BlockHeader* h = Header();
             Units()[h->length] = unit;
             Units()[++h->length] = Unit(0);
@@ -154,6 +199,13 @@ class BasicWideString {
         SetLength(static_cast<uint32_t>(length));
     }
 
+    // As Clear, with the release of a page block inline (for destructors on
+    // hot paths).
+    void ClearInline() noexcept {
+        if (block_) wide_string_detail::FreeBlock(block_, sizeof(Unit));
+        block_ = nullptr;
+    }
+
     void Clear() noexcept {
         wide_string_detail::Free(block_, sizeof(Unit));
         block_ = nullptr;
@@ -194,6 +246,20 @@ class BasicWideString {
         block_ = wide_string_detail::Reallocate(block_, sizeof(Unit), capacity);
         Header()->capacity = static_cast<uint32_t>(capacity);
         if (fresh) SetLength(0);
+    }
+    // AssignInArena's rarer cases: empty text, a string that already has a
+    // block, a text too large to be placed.
+    CORVO_NOINLINE void AssignInArenaSlow(PageArena& arena, const Unit* text, std::size_t length) {
+        if (length == 0 || text == nullptr) {
+            Clear();
+            return;
+        }
+        Clear();
+        if (sizeof(BlockHeader) + (length + 1) * sizeof(Unit) > PageArena::kMaxPlaced) {
+            Assign(text, length);
+            return;
+        }
+        AssignInArena(arena, text, length);
     }
     void AppendUnitSlow(Unit unit) {
         uint64_t newLength = uint64_t(Length()) + 1;

@@ -137,6 +137,30 @@ XParamImpl::~XParamImpl() {
     // the last of its tree to be freed (see ReleaseChildren).
     if (children_) ReleaseChildren();
     ReleaseValue();
+    name_.ClearInline();
+}
+
+namespace {
+
+// Runs the destructor and frees the block to its page or to the pool.
+template <class T>
+void DestroyBlock(T* object, bool inArena) noexcept {
+    object->~T();
+    if (inArena) {
+        PageArena::Release(object);
+    } else {
+        SmallBlockPool::Free(object, sizeof(T));
+    }
+}
+
+}  // namespace
+
+void XParamImpl::Destroy(XParamImpl* node) noexcept {
+    DestroyBlock(node, node->inArena_);
+}
+
+void XParamImpl::ChildListDeleter::operator()(ChildList* list) const noexcept {
+    DestroyBlock(list, list->inArena);
 }
 
 void XParamImpl::ReleaseChildren() noexcept {
@@ -155,6 +179,9 @@ void XParamImpl::ReleaseChildren() noexcept {
     // recursion nor a work list; a dead node with no children left is deleted
     // and the walk returns to its parent.
     if (children_ && children_->index) children_->index->Clear();
+    // Page blocks released one after another mostly share a page: their
+    // releases are added up and applied to the page's count at once.
+    PageArena::ReleaseBatch batch;
     XParamImpl* node = this;
     for (;;) {
         ChildList* list = node->children_.get();
@@ -168,7 +195,7 @@ void XParamImpl::ReleaseChildren() noexcept {
             // afterwards.
             child->prev_ = nullptr;
             child->parent_ = nullptr;
-            if (child->ReleaseRefs(2)) {
+            if (child->ReleaseLastRefs(2)) {
                 if (child->children_) child->children_->index.reset();
                 child->parent_ = node;
                 node = child;
@@ -181,7 +208,7 @@ void XParamImpl::ReleaseChildren() noexcept {
         if (node == this) return;
         XParamImpl* up = node->parent_;
         node->parent_ = nullptr;
-        delete node;  // no children left: its destructor frees its own blocks only
+        Destroy(node);  // no children left: its destructor frees its own blocks only
         node = up;
     }
 }
@@ -230,6 +257,7 @@ bool XParamImpl::IsData() {
 void XParamImpl::ReleaseValue() noexcept {
     switch (kind_) {
         case ValueKind::String:
+            value_.text.ClearInline();
             value_.text.~WideString();
             break;
         case ValueKind::Binary:
@@ -738,8 +766,16 @@ void XParamImpl::ReplaceName(WideString& name) {
 // ---------------------------------------------------------------------------
 // Child list
 
-XParamImpl::ChildList& XParamImpl::Children() {
-    if (!children_) children_ = std::make_unique<ChildList>();
+XParamImpl::ChildList& XParamImpl::Children(PageArena* arena) {
+    if (!children_) {
+        void* placed = arena ? arena->Place(sizeof(ChildList)) : nullptr;
+        if (placed) {
+            children_.reset(::new (placed) ChildList());
+            children_->inArena = true;
+        } else {
+            children_.reset(new ChildList());
+        }
+    }
     return *children_;
 }
 
@@ -776,10 +812,12 @@ void XParamImpl::LinkBetween(XParamImpl* child, XParamImpl* prev, XParamImpl* ne
     }
 }
 
-XParamImpl* XParamImpl::AppendNewChild() {
-    ChildList& list = Children();
+XParamImpl* XParamImpl::AppendNewChild(PageArena* arena) {
+    ChildList& list = Children(arena);
     if (list.index) list.index->ReserveOneMore();
-    auto* child = new XParamImpl();
+    void* placed = arena ? arena->Place(sizeof(XParamImpl)) : nullptr;
+    XParamImpl* child = placed ? ::new (placed) XParamImpl() : new XParamImpl();
+    child->inArena_ = placed != nullptr;
     // Nobody else can see the node yet: its two link references are set
     // directly instead of adding them to the creator's one and dropping that.
     child->SetUnsharedCount(2);
@@ -800,7 +838,7 @@ void XParamImpl::Unlink(XParamImpl* child) noexcept {
     child->prev_ = child->next_ = nullptr;
     child->parent_ = nullptr;
     --list.count;
-    if (child->ReleaseRefs(2)) delete child;  // the destructor walks its subtree iteratively
+    if (child->ReleaseRefs(2)) Destroy(child);  // the destructor walks its subtree iteratively
 }
 
 void XParamImpl::AppendChild(XParam* pChild) {

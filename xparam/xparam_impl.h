@@ -1,9 +1,17 @@
 // XParamImpl: the one node class behind XParam.
 //
 // Layout (64 bytes on LP64): the vtable pointer and the count, the two kind
-// codes in the count's tail padding, the 8-byte value, the name, the parent
-// (not counted), the two sibling links and the child list (null until first
-// needed).
+// codes and the storage flag in the count's tail padding, the 8-byte value,
+// the name, the parent (not counted), the two sibling links and the child
+// list (null until first needed).
+//
+// Storage: a node made by CreateXParam, CreateNode or Clone is a block of the
+// small-block pool; a node the XML reader builds sits, with its child list,
+// name and value text, in a page of the reader's PageArena (`inArena_`).
+// Either way the node is destroyed through Destroy when its own count reaches
+// zero; a page block only counts its page down, and the page is freed when
+// none of its blocks is alive, so a node that is still held keeps its page,
+// and with it its own name, text and child list, valid.
 //
 // Sibling links are counted references: an attached child carries exactly two
 // references from its list (the previous sibling's next link or the list's
@@ -19,6 +27,7 @@
 #include <vector>
 
 #include "xparam/name_index.h"
+#include "xparam/page_arena.h"
 #include "xparam/ref_counter_base.h"
 #include "xparam/small_block_pool.h"
 #include "xparam/wide_string.h"
@@ -39,6 +48,8 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
 
     // A new detached node owned by the caller (count 1).
     static XParamImpl* Create() { return new XParamImpl(); }
+    // Destroys a node whose count has reached zero and frees its block.
+    static void Destroy(XParamImpl* node) noexcept;
     // Every XParam is an XParamImpl.
     static XParamImpl* From(XParam* node) noexcept { return static_cast<XParamImpl*>(node); }
 
@@ -130,8 +141,9 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
 
     // ---- Direct access for the XML reader and writer (no references taken).
     // A new node linked as the last child; the list's links hold its only
-    // references, so the caller borrows it.
-    XParamImpl* AppendNewChild();
+    // references, so the caller borrows it. With an arena, the node (and this
+    // node's child list when it is created now) is placed in it.
+    XParamImpl* AppendNewChild(PageArena* arena = nullptr);
     const WideString& NameText() const noexcept { return name_; }
     // The name for appending in place. Only for a node whose parent has no name
     // index (a node being built); use SetName otherwise.
@@ -156,6 +168,9 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
   private:
     friend class ref_counter_base<XParam, XParamImpl>;
 
+    // Hides the base's `delete this`: the block may be a page block.
+    void FinalRelease() noexcept { Destroy(this); }
+
     struct ChildList {
         static void* operator new(std::size_t size) { return SmallBlockPool::Allocate(size); }
         static void operator delete(void* p, std::size_t size) noexcept {
@@ -165,7 +180,12 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
         XParamImpl* first = nullptr;  // counted (one of the child's two link references)
         XParamImpl* last = nullptr;   // counted
         uint32_t count = 0;
+        bool inArena = false;  // a page block of a PageArena
         std::unique_ptr<NameIndex> index;
+    };
+    // Frees a child list from the pool or its page.
+    struct ChildListDeleter {
+        void operator()(ChildList* list) const noexcept;
     };
 
     union Value {
@@ -202,7 +222,7 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
         return node;
     }
 
-    ChildList& Children();
+    ChildList& Children(PageArena* arena = nullptr);
     // Value handling.
     void ReleaseValue() noexcept;
     void CopyValueFrom(const XParamImpl& source);
@@ -229,12 +249,13 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
 
     ValueKind kind_ = ValueKind::Empty;
     NodeKind nodeKind_ = NodeKind::Element;
+    bool inArena_ = false;  // a page block of a PageArena, not a pool block
     Value value_;
     WideString name_;
     XParamImpl* parent_ = nullptr;
     XParamImpl* prev_ = nullptr;  // counted, see above
     XParamImpl* next_ = nullptr;  // counted
-    std::unique_ptr<ChildList> children_;
+    std::unique_ptr<ChildList, ChildListDeleter> children_;
 };
 
 }  // namespace xparam

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/compiler.h"
 #include "xparam/counted_text.h"
 #include "xparam/encoding_sniffer.h"
 #include "xparam/entity_decoder.h"
@@ -241,7 +242,7 @@ const char16_t* XParamParserImpl::Fail(ParseError error, const char16_t* offendi
     return offending + 1;
 }
 
-const char16_t* XParamParserImpl::SkipBlanks(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::SkipBlanks(const char16_t* p) {
     for (; p < end_ && IsXmlBlank(*p); ++p) {
         if (IsLineBreak(*p)) NoteLineBreak(p);
     }
@@ -268,33 +269,26 @@ const char16_t* XParamParserImpl::ReadReference(const char16_t* amp, char16_t cl
     return q + 1;
 }
 
-void XParamParserImpl::CommitText() {
-    if (!text_.Empty() && current_ != root_.Get() && current_->IsEmpty()) {
-        const char16_t* d = text_.Data();
+CORVO_ALWAYS_INLINE void XParamParserImpl::CommitText(const char16_t* d, size_t length) {
+    if (length != 0 && current_ != root_.Get() && current_->IsEmpty()) {
         size_t first = 0;
-        size_t last = text_.Length();
+        size_t last = length;
         while (first < last && IsXmlBlank(d[first])) ++first;
         while (last > first && IsXmlBlank(d[last - 1])) --last;
         if (last > first) {
-            if (first > 0) {
-                text_.Assign(d + first, last - first);
-            } else {
-                text_.Resize(last);
-            }
-            // The value takes the collected string over instead of a copy.
-            current_->MutableStringValue().Swap(text_);
+            current_->MutableStringValue().AssignInArena(arena_, d + first, last - first);
             current_->SetNodeKind(NodeKind::Element);
         }
     }
-    text_.Clear();
+    text_.SetFilledLength(0);
 }
 
-void XParamParserImpl::EnterText() {
-    text_.Clear();
+CORVO_ALWAYS_INLINE void XParamParserImpl::EnterText() {
+    text_.SetFilledLength(0);  // keeps the block for the next run
     state_ = ReaderState::Text;
 }
 
-void XParamParserImpl::CloseElement() {
+CORVO_ALWAYS_INLINE void XParamParserImpl::CloseElement() {
     XParamImpl* parent = current_->ParentNode();
     if (parent == nullptr) {
         // Unreachable: an end tag never matches the unnamed document node.
@@ -305,31 +299,47 @@ void XParamParserImpl::CloseElement() {
     EnterText();
 }
 
-XParamImpl* XParamParserImpl::NewChild() {
-    return current_->AppendNewChild();  // the child list's links keep it
+CORVO_ALWAYS_INLINE XParamImpl* XParamParserImpl::NewChild() {
+    return current_->AppendNewChild(&arena_);  // the child list's links keep it
 }
 
 // ---------------------------------------------------------------------------
 // Handlers
 
-const char16_t* XParamParserImpl::OnText(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnText(const char16_t* p) {
     const char16_t* const end = end_;
+    if (text_.Empty()) {
+        // Blanks before the first character data (the indentation between
+        // elements) would be trimmed at the commit: pass them at once.
+        p = SkipBlanks(p);
+        if (p != end && *p == '<') {
+            markupStart_ = p;
+            state_ = ReaderState::TagOpen;
+            return p + 1;
+        }
+    }
     for (;;) {
         const char16_t* s = p;
         p = SkipUntilXmlClass(p, end, kXmlTextStop);
+        const bool collected = !text_.Empty();
         // Leading blanks would be trimmed at the commit: skip them now.
-        if (text_.Empty()) {
+        if (!collected) {
             while (s < p && IsXmlBlank(*s)) ++s;
+        }
+        if (p != end && *p == '<') {
+            markupStart_ = p;
+            if (collected) {
+                text_.Append(s, static_cast<size_t>(p - s));
+                CommitText(text_.Data(), text_.Length());
+            } else {
+                CommitText(s, static_cast<size_t>(p - s));  // straight from the input
+            }
+            state_ = ReaderState::TagOpen;
+            return p + 1;
         }
         if (s < p) text_.Append(s, static_cast<size_t>(p - s));
         if (p == end) return p;
         const char16_t c = *p;
-        if (c == '<') {
-            markupStart_ = p;
-            CommitText();
-            state_ = ReaderState::TagOpen;
-            return p + 1;
-        }
         if (c == '&') {
             p = ReadReference(p, '<', &text_);
             if (error_ != ParseError::None || p == end) return p;
@@ -341,7 +351,7 @@ const char16_t* XParamParserImpl::OnText(const char16_t* p) {
     }
 }
 
-const char16_t* XParamParserImpl::OnTagOpen(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnTagOpen(const char16_t* p) {
     const char16_t c = *p;
     switch (c) {
         case '!':
@@ -360,18 +370,18 @@ const char16_t* XParamParserImpl::OnTagOpen(const char16_t* p) {
     XParamImpl* element = NewChild();
     current_ = element;
     const char16_t* q = SkipXmlName(p + 1, end_);
-    element->MutableName().Assign(p, static_cast<size_t>(q - p));
+    element->MutableName().AssignInArena(arena_, p, static_cast<size_t>(q - p));
     state_ = ReaderState::ElementName;
     return q < end_ ? OnElementName(q) : q;
 }
 
-const char16_t* XParamParserImpl::ExtendName(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::ExtendName(const char16_t* p) {
     const char16_t* q = SkipXmlName(p, end_);
     if (q > p) current_->MutableName().Append(p, static_cast<size_t>(q - p));
     return q;
 }
 
-const char16_t* XParamParserImpl::OnElementName(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnElementName(const char16_t* p) {
     const char16_t* q = ExtendName(p);
     if (q == end_) return q;
     const char16_t c = *q;
@@ -388,7 +398,7 @@ const char16_t* XParamParserImpl::OnElementName(const char16_t* p) {
     return q + 1;
 }
 
-const char16_t* XParamParserImpl::OnAttributeList(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnAttributeList(const char16_t* p) {
     p = SkipBlanks(p);
     if (p == end_) return p;
     const char16_t c = *p;
@@ -403,13 +413,13 @@ const char16_t* XParamParserImpl::OnAttributeList(const char16_t* p) {
     if (!IsXmlNameChar(c)) return Fail(ParseError::BadSyntax, p);
     XParamImpl* attribute = NewChild();
     const char16_t* q = SkipXmlName(p + 1, end_);
-    attribute->MutableName().Assign(p, static_cast<size_t>(q - p));
+    attribute->MutableName().AssignInArena(arena_, p, static_cast<size_t>(q - p));
     current_ = attribute;
     state_ = ReaderState::AttributeName;
     return q;
 }
 
-const char16_t* XParamParserImpl::OnAttributeName(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnAttributeName(const char16_t* p) {
     const char16_t* q = ExtendName(p);
     if (q == end_) return q;
     const char16_t c = *q;
@@ -432,34 +442,41 @@ const char16_t* XParamParserImpl::OnBeforeEquals(const char16_t* p) {
     return p + 1;
 }
 
-const char16_t* XParamParserImpl::OnBeforeValue(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnBeforeValue(const char16_t* p) {
     p = SkipBlanks(p);
     if (p == end_) return p;
     const char16_t c = *p;
     if (c != '"' && c != '\'') return Fail(ParseError::BadSyntax, p);
     quote_ = c;
-    text_.Clear();
+    text_.SetFilledLength(0);
     state_ = ReaderState::AttributeValue;
     return p + 1;
 }
 
-const char16_t* XParamParserImpl::OnAttributeValue(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnAttributeValue(const char16_t* p) {
     const char16_t* const end = end_;
     for (;;) {
         const char16_t* s = p;
         p = SkipUntilXmlClass(p, end, kXmlValueStop);
-        if (s < p) text_.Append(s, static_cast<size_t>(p - s));
-        if (p == end) return p;
-        const char16_t c = *p;
-        if (c == quote_) {
-            // The value exactly as collected, not trimmed.
-            current_->MutableStringValue().Swap(text_);
-            text_.Clear();
+        if (p != end && *p == quote_) {
+            // The value exactly as collected, not trimmed: straight from the
+            // input unless a reference or a line break came before.
+            WideString& value = current_->MutableStringValue();
+            if (text_.Empty()) {
+                value.AssignInArena(arena_, s, static_cast<size_t>(p - s));
+            } else {
+                text_.Append(s, static_cast<size_t>(p - s));
+                value.AssignInArena(arena_, text_.Data(), text_.Length());
+                text_.SetFilledLength(0);
+            }
             current_->SetNodeKind(NodeKind::Attribute);
             current_ = current_->ParentNode();
             state_ = ReaderState::AttributeList;
             return p + 1;
         }
+        if (s < p) text_.Append(s, static_cast<size_t>(p - s));
+        if (p == end) return p;
+        const char16_t c = *p;
         if (c == '&') {
             p = ReadReference(p, quote_, &text_);
             if (error_ != ParseError::None || p == end) return p;
@@ -475,7 +492,7 @@ const char16_t* XParamParserImpl::OnAttributeValue(const char16_t* p) {
     }
 }
 
-const char16_t* XParamParserImpl::OnTagClose(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnTagClose(const char16_t* p) {
     p = SkipBlanks(p);
     if (p == end_) return p;
     if (*p != '>') return Fail(ParseError::BadSyntax, p);
@@ -483,7 +500,7 @@ const char16_t* XParamParserImpl::OnTagClose(const char16_t* p) {
     return p + 1;
 }
 
-const char16_t* XParamParserImpl::OnEndTagName(const char16_t* p) {
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnEndTagName(const char16_t* p) {
     const char16_t* q = SkipXmlName(p, end_);
     if (q == end_) return q;
     if (q == p || !current_->NameText().Equals(p, static_cast<size_t>(q - p))) {

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+#include "xparam/page_arena.h"
 #include "xparam/ref_counter_base.h"
 #include "xparam/wide_string.h"
 #include "xparam/xparam_impl.h"
@@ -107,7 +108,9 @@ class XParamParserImpl : public ref_counter_base<XParamParser, XParamParserImpl>
     const char16_t* ReadReference(const char16_t* amp, char16_t closer, WideString* target);
     // Appends the run of name characters at `p` to the current node's name.
     const char16_t* ExtendName(const char16_t* p);
-    void CommitText();
+    // Step 6 on the character data `d` (`length` units): the trimmed text
+    // becomes the current node's value when the rules allow.
+    void CommitText(const char16_t* d, size_t length);
     void CloseElement();
     void EnterText();
     XParamImpl* NewChild();
@@ -132,7 +135,11 @@ class XParamParserImpl : public ref_counter_base<XParamParser, XParamParserImpl>
     const char16_t* lineStart_ = nullptr;
     const char16_t* previousLineStart_ = nullptr;
     bool dropLineBreaks_ = true;
+    // Character data or an attribute value that could not be taken straight
+    // from the input (references, dropped line breaks).
     WideString text_;
+    // Where the nodes, names and texts of the documents read are placed.
+    PageArena arena_;
     XRef<XParamImpl> root_;
     // The node that children, text and values go to. While a parse runs it is
     // a plain pointer (the document node owns it); a failed parse keeps it as
