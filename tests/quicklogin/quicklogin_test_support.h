@@ -20,6 +20,7 @@
 #include "data/xparam_sl_helper.h"
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/com_ptr.h"
+#include "platform/posix/exchange_object_directory.h"
 #include "platform/posix/named_event.h"
 #include "platform/posix/published_window.h"
 #include "platform/posix/shared_memory_name.h"
@@ -37,6 +38,8 @@ class QuickLoginTest : public ControlTest {
         ASSERT_NE(mkdtemp(templ), nullptr);
         root_ = templ;
         setenv("CORVO_IM_DIR", (root_ + "/im").c_str(), 1);
+        ASSERT_TRUE(platform::ImEndpointDirectory::Open(
+            platform::ImEndpointDirectory::Mode::kCreateIfMissing));
     }
     void TearDown() override {
         unsetenv("CORVO_IM_DIR");
@@ -47,16 +50,14 @@ class QuickLoginTest : public ControlTest {
     std::string root_;
 };
 
-// Whether /dev/shm holds the block or the event of that name.
+// Whether the exchange-object directory holds the block or the event of that
+// name (both share one namespace).
 inline bool ShmObjectExists(std::u16string_view name) {
-    const auto object = platform::SharedMemoryObjectName(name);
-    if (!object) return false;
-    return std::filesystem::exists("/dev/shm" + *object);
+    const auto file = platform::ExchangeObjectFileName(name);
+    return file && std::filesystem::exists(platform::ExchangeObjectDirectoryPath() + "/" + *file);
 }
 inline bool EventObjectExists(std::u16string_view name) {
-    const auto object = platform::SharedMemoryObjectName(name);
-    if (!object) return false;
-    return std::filesystem::exists("/dev/shm/sem." + object->substr(1));
+    return ShmObjectExists(name);
 }
 
 inline BstrPtr Text(std::u16string_view s) {
