@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -23,8 +24,14 @@ using namespace corvo::platform;
 // A private file on a memory file system, so the store's fsyncs cost nothing.
 const std::string& StorePath() {
     static const std::string path = [] {
-        char dir[] = "/dev/shm/corvo-reg-fuzz-XXXXXX";
+        static char dir[] = "/dev/shm/corvo-reg-fuzz-XXXXXX";
         if (!mkdtemp(dir)) __builtin_trap();
+        std::atexit([] {
+            const std::string base(dir);
+            for (const char* name : {"/registry.reg", "/registry.reg.lock", "/registry.reg.tmp"})
+                unlink((base + name).c_str());
+            rmdir(dir);
+        });
         return std::string(dir) + "/registry.reg";
     }();
     return path;
