@@ -1,6 +1,7 @@
-// Every block test process gets its own endpoint directory (CORVO_IM_DIR
-// below a fresh mkdtemp directory), with the directory of blocks and events
-// in it, so blocks made by one test are out of every other test's reach.
+// Every block test process (of test_block and test_blocktool) gets its own
+// endpoint directory (CORVO_IM_DIR below a fresh mkdtemp directory), with the
+// directory of blocks and events in it, so blocks made by one test are out of
+// every other test's reach.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
