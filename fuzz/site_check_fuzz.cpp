@@ -7,7 +7,7 @@
 //    whatever the verdict after the host was read, and the normalised form
 //    settles;
 //  - an address with user information is never allowed, and an http(s) one
-//    is refused as such;
+//    is refused as such (or for its host, which is checked first);
 //  - the table-free entry point agrees with the full check.
 #include <cstddef>
 #include <cstdint>
@@ -77,8 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                               parts.Get(platform::UrlPart::kPassword, size_t(-1), ignored) !=
                                   platform::UrlPartStatus::kAbsent;
         if (userInfo && decision.allowed()) __builtin_trap();
+        // An http(s) one is refused for its user information, unless its host
+        // was refused first.
         if (userInfo && (decision.scheme == u"http" || decision.scheme == u"https") &&
-            decision.verdict != SiteLockVerdict::kUserInfo)
+            decision.verdict != SiteLockVerdict::kUserInfo &&
+            decision.verdict != SiteLockVerdict::kBadHost)
             __builtin_trap();
     } else if (decision.verdict != SiteLockVerdict::kBadAddress) {
         __builtin_trap();
