@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -99,6 +101,9 @@ struct SeenRequest {
     std::u16string eventName;
     std::u16string size;
     std::u16string document;  // the request document read from the block
+    // What the control made, as the client found it while the call waited.
+    struct stat blockStat {};
+    struct stat eventStat {};
 };
 
 // The IM client of one account: a top-level window titled with the account,
@@ -155,6 +160,10 @@ class FakeImClient {
         seen.blockName = Between(seen.line, u"&fname=", u"&ename=");
         seen.eventName = Between(seen.line, u"&ename=", u"&fsize=");
         seen.size = Between(seen.line, u"&fsize=", u"");
+        for (const auto& [name, st] : {std::pair{seen.blockName, &seen.blockStat},
+                                       std::pair{seen.eventName, &seen.eventStat}})
+            if (const auto file = platform::ExchangeObjectFileName(name))
+                lstat((platform::ExchangeObjectDirectoryPath() + "/" + *file).c_str(), st);
 
         auto block = control::ExchangeBlock::Open(seen.blockName,
                                                   platform::SharedMemory::Access::kReadWrite);
