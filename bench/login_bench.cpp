@@ -34,6 +34,7 @@
 #include "control/sso_login_ctrl.h"
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/com_ptr.h"
+#include "platform/posix/im_endpoint_directory.h"
 #include "platform/posix/im_window.h"
 #include "platform/posix/named_event.h"
 #include "platform/posix/published_window.h"
@@ -55,6 +56,8 @@ class ClientRun {
         if (!mkdtemp(pattern.data())) return;
         dir_ = pattern;
         setenv("CORVO_IM_DIR", (dir_ / "im").c_str(), 1);
+        // Made as a client makes it, for the runs whose peer is not the client.
+        platform::ImEndpointDirectory::Open(platform::ImEndpointDirectory::Mode::kCreateIfMissing);
         if (accounts.empty()) return;
         const fs::path ready = dir_ / "ready";
         std::string program = ClientPath();

@@ -76,13 +76,14 @@ const char* BlockStatusText(BlockStatus status);
 
 class ExchangeBlock {
   public:
-    // Creates the block (or takes an existing one of that name unchanged),
-    // 8208 bytes, read/write, and maps it. The block's name is removed when
-    // the returned object goes away. A block that exists but is shorter than
-    // 8208 bytes cannot be mapped and fails.
+    // Creates a new block of 8208 zero bytes, read/write, private to the
+    // user, and maps it; a live block of that name makes it fail (a stale one
+    // is replaced). The block's name is removed when the returned object goes
+    // away.
     static std::optional<ExchangeBlock> Create(std::u16string_view name,
                                                BlockStatus* status = nullptr);
-    // Opens an existing block; it stays when the returned object goes away.
+    // Opens an existing live block of the user; it stays when the returned
+    // object goes away.
     static std::optional<ExchangeBlock> Open(std::u16string_view name,
                                              platform::SharedMemory::Access access,
                                              BlockStatus* status = nullptr);

@@ -7,7 +7,9 @@
 //  - the host name as written, upper case kept, a trailing dot kept, the port
 //    and the brackets of an IPv6 literal not removed (brackets kept);
 //  - a percent-encoded host decoded ("a%2eb" gives "a.b"); a host that decodes
-//    to a character not allowed in a host name ("%2f", "%00") fails the parse;
+//    to a character not allowed in a host name ("%2f", "%00") fails the parse,
+//    and one that decodes to a control character, space, DEL or backslash
+//    that libcurl lets through ("%7f") cannot be read (kFailed);
 //  - user name and password still percent-encoded, "absent" when the address
 //    has no user information, present but empty for "http://@host" and
 //    "http://:@host".

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/exchange_object_directory.h"
+
 namespace corvo::platform {
 namespace {
 
@@ -27,6 +29,23 @@ bool IsPrivateEntry(const struct stat& st) {
     return st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
+std::optional<UniqueFd> OpenPrivateDirectory(int parentFd, const char* path) {
+    // O_NOFOLLOW refuses a symbolic link in the last component; O_DIRECTORY
+    // anything that is not a directory.
+    UniqueFd fd(openat(parentFd, path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
+        if (errno == ELOOP || errno == ENOTDIR) errno = EPERM;
+        return std::nullopt;
+    }
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0) return std::nullopt;
+    if (!S_ISDIR(st.st_mode) || !IsPrivateEntry(st)) {
+        errno = EPERM;
+        return std::nullopt;
+    }
+    return fd;
+}
+
 std::optional<ImEndpointDirectory> ImEndpointDirectory::Open(Mode mode) {
     return Open(ImEndpointDirectoryPath(), mode);
 }
@@ -38,20 +57,13 @@ std::optional<ImEndpointDirectory> ImEndpointDirectory::Open(const std::string& 
     }
     if (mode == Mode::kCreateIfMissing && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
         return std::nullopt;
-    // O_NOFOLLOW refuses a symbolic link in the last component; O_DIRECTORY
-    // anything that is not a directory.
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd) {
-        if (errno == ELOOP || errno == ENOTDIR) errno = EPERM;
+    auto fd = OpenPrivateDirectory(AT_FDCWD, path.c_str());
+    if (!fd) return std::nullopt;
+    // A publisher also makes the directory of blocks and events.
+    if (mode == Mode::kCreateIfMissing &&
+        mkdirat(fd->get(), kExchangeObjectDirectoryName, 0700) != 0 && errno != EEXIST)
         return std::nullopt;
-    }
-    struct stat st;
-    if (fstat(fd.get(), &st) != 0) return std::nullopt;
-    if (!S_ISDIR(st.st_mode) || !IsPrivateEntry(st)) {
-        errno = EPERM;
-        return std::nullopt;
-    }
-    return ImEndpointDirectory(std::move(fd), path);
+    return ImEndpointDirectory(std::move(*fd), path);
 }
 
 }  // namespace corvo::platform

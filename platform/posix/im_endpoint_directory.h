@@ -4,7 +4,8 @@
 // Location: $CORVO_IM_DIR when set and not empty, else
 // $XDG_RUNTIME_DIR/corvo-im when that variable is set and not empty, else
 // /tmp/corvo-im-<uid>. The last component is created with mode 0700 when it is
-// missing; its parent must exist.
+// missing; its parent must exist. Creating also makes the subdirectory of
+// blocks and events (exchange_object_directory.h), mode 0700.
 //
 // The directory is used only when it is a real directory (not a symbolic
 // link), owned by the effective user and writable by nobody else; anything
@@ -29,6 +30,10 @@ std::string ImEndpointDirectoryPath();
 // to group or others: the test every directory, registration and socket must
 // pass before it is used.
 bool IsPrivateEntry(const struct stat& st);
+
+// Opens `path` (relative to `parentFd`, or AT_FDCWD) when it is a directory,
+// not a symbolic link, that passes IsPrivateEntry; EPERM otherwise.
+std::optional<UniqueFd> OpenPrivateDirectory(int parentFd, const char* path);
 
 class ImEndpointDirectory {
   public:

@@ -1,25 +1,24 @@
 // A named auto-reset event (the CreateEventW / SetEvent / WaitForSingleObject
-// stand-in) over a POSIX named semaphore.
+// stand-in): a FIFO in the user's private exchange-object directory
+// (exchange_object_directory.h), named like a block of the same name, so
+// events and blocks share one namespace as kernel objects do: creating an
+// event fails with EEXIST while a block of that name exists.
 //
-// Event N is the semaphore whose name is the shared-memory object name of N
-// (shared_memory_name.h), so events and blocks share one namespace as kernel
-// objects do: creating an event fails with EEXIST while a block of that name
-// exists. The event starts not signalled; Set() signals it unless it is
-// signalled already; a wait that succeeds consumes the signal, so one Set()
-// releases exactly one wait. The holder that created the semaphore removes
-// its name when it goes away.
-//
-// Set() is "post unless the value is already positive"; two processes that
-// set the same event at the same instant may leave it signalled twice. The
-// exchange has a single signaller per event, for which this cannot happen.
+// The creator holds the FIFO open for reading and writing while it lives;
+// Set() writes one byte into it; a wait that succeeds consumes every byte
+// written so far, so any number of Set() calls before a wait release exactly
+// that one wait, and the event starts not signalled. The holder that created
+// the event removes its name when it goes away. Opening (the signalling side)
+// fails while nobody holds the event for reading: a creator that has given up
+// or was killed leaves nothing that can be signalled.
 #pragma once
-
-#include <semaphore.h>
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/posix/unique_fd.h"
 
 namespace corvo::platform {
 
@@ -29,15 +28,20 @@ class NamedEvent {
   public:
     enum class WaitResult { kSignaled, kTimedOut, kFailed };
 
-    // Creates the event, or opens it when an event of that name exists.
-    // errno on failure: EINVAL or ENAMETOOLONG for a name without an object
-    // name, EEXIST when a block holds the name, otherwise sem_open's code.
+    // Creates the event, or opens it for waiting when a live event of that
+    // name exists (of this user). errno on failure: EINVAL or ENAMETOOLONG for
+    // a name without an object name, EEXIST when a block holds the name,
+    // ENOENT or EPERM for a missing or unusable object directory, EPERM for
+    // an object that is not private to the user, otherwise the system call's
+    // own code.
     static std::optional<NamedEvent> Create(std::u16string_view name);
 
-    // Opens an existing event (the signalling side); ENOENT when there is none.
+    // Opens an existing event for signalling; ENOENT when there is none or
+    // nobody waits on it any more, EPERM when it is not a private event of
+    // this user.
     static std::optional<NamedEvent> Open(std::u16string_view name);
 
-    NamedEvent(NamedEvent&& other) noexcept;
+    NamedEvent(NamedEvent&& other) noexcept = default;
     NamedEvent& operator=(NamedEvent&& other) noexcept;
     NamedEvent(const NamedEvent&) = delete;
     NamedEvent& operator=(const NamedEvent&) = delete;
@@ -45,22 +49,27 @@ class NamedEvent {
 
     bool Set();
     // Waits up to `timeoutMs` milliseconds (kInfiniteWait: no limit) on the
-    // monotonic clock.
+    // monotonic clock. Fails on an event opened for signalling only.
     WaitResult Wait(uint32_t timeoutMs);
 
-    bool created() const { return unlinkOnClose_; }
+    bool created() const { return created_; }
     const std::string& objectName() const { return objectName_; }
 
   private:
-    NamedEvent(sem_t* semaphore, std::string objectName, bool unlinkOnClose)
-        : semaphore_(semaphore),
+    NamedEvent(UniqueFd directory, UniqueFd fifo, std::string objectName, bool created,
+               bool canWait)
+        : directory_(std::move(directory)),
+          fifo_(std::move(fifo)),
           objectName_(std::move(objectName)),
-          unlinkOnClose_(unlinkOnClose) {}
+          created_(created),
+          canWait_(canWait) {}
     void Close() noexcept;
 
-    sem_t* semaphore_ = nullptr;
+    UniqueFd directory_;
+    UniqueFd fifo_;
     std::string objectName_;
-    bool unlinkOnClose_ = false;
+    bool created_ = false;
+    bool canWait_ = false;
 };
 
 }  // namespace corvo::platform

@@ -5,38 +5,127 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 
+#include "platform/posix/exchange_object_directory.h"
 #include "platform/posix/shared_memory_name.h"
 
 namespace corvo::platform {
+namespace {
+
+// A new file of the directory, mode 0600, `size` zero bytes, with the
+// creator's lock taken, not yet under its name. With O_TMPFILE it has no name
+// at all until linkat below, so no reader or sweeper ever sees it unlocked;
+// where the file system lacks O_TMPFILE it is made under a temporary name
+// (`temp`), which a sweeper may remove before the lock is taken (the creation
+// is then tried again).
+UniqueFd NewLockedFile(int directory, uint64_t size, std::string* temp) {
+    temp->clear();
+    UniqueFd fd(openat(directory, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (!fd && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        static std::atomic<unsigned> counter{0};
+        char name[64];
+        std::snprintf(name, sizeof name, ".new-%ld-%u", long(getpid()), counter++);
+        fd.Reset(openat(directory, name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (fd) *temp = name;
+    }
+    if (!fd) return fd;
+    if (fchmod(fd.get(), 0600) != 0 || ftruncate(fd.get(), off_t(size)) != 0 ||
+        !TakeBlockCreatorLock(fd.get())) {
+        const int saved = errno;
+        if (!temp->empty()) unlinkat(directory, temp->c_str(), 0);
+        fd.Reset();
+        errno = saved;
+    }
+    return fd;
+}
+
+// Gives the new file `fd` the name `file`; EEXIST when the name is taken.
+bool NameFile(int fd, int directory, const std::string& temp, const std::string& file) {
+    if (!temp.empty()) {
+        const bool named = linkat(directory, temp.c_str(), directory, file.c_str(), 0) == 0;
+        const int saved = errno;
+        unlinkat(directory, temp.c_str(), 0);
+        errno = saved;
+        return named;
+    }
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    return linkat(AT_FDCWD, path, directory, file.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Removes `file` when it is a block that nobody holds (left by a creator that
+// was killed); true when it did.
+bool RemoveIfStale(int directory, const std::string& file) {
+    UniqueFd fd(openat(directory, file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st;
+    if (!fd || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || IsBlockHeld(fd.get()))
+        return false;
+    return unlinkat(directory, file.c_str(), 0) == 0;
+}
+
+}  // namespace
 
 std::optional<SharedMemory> SharedMemory::Create(std::u16string_view name, uint64_t size) {
     auto objectName = SharedMemoryObjectName(name);
     if (!objectName) return std::nullopt;
-    const int fd = shm_open(objectName->c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return std::nullopt;
-    SharedMemory memory(fd, std::move(*objectName), true, true);
-    struct stat st;
-    if (fstat(fd, &st) != 0) return std::nullopt;
-    // A new object has size 0; an existing one keeps its size (Map() refuses
-    // one that is too short).
-    if (st.st_size == 0 && size != 0 && ftruncate(fd, off_t(size)) != 0) return std::nullopt;
-    return memory;
+    const std::string file = objectName->substr(1);
+    auto directory = OpenExchangeObjectDirectory();
+    if (!directory) return std::nullopt;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::string temp;
+        UniqueFd fd = NewLockedFile(directory->get(), size, &temp);
+        if (!fd) return std::nullopt;
+        if (NameFile(fd.get(), directory->get(), temp, file)) {
+            const int raw = fd.get();
+            fd.Release();
+            return SharedMemory(std::move(*directory), raw, std::move(*objectName), true, true);
+        }
+        if (errno == ENOENT && !temp.empty()) continue;  // swept before it was named
+        if (errno != EEXIST) return std::nullopt;
+        if (!RemoveIfStale(directory->get(), file)) {
+            errno = EEXIST;
+            return std::nullopt;
+        }
+    }
+    errno = EEXIST;
+    return std::nullopt;
 }
 
 std::optional<SharedMemory> SharedMemory::Open(std::u16string_view name, Access access) {
     auto objectName = SharedMemoryObjectName(name);
     if (!objectName) return std::nullopt;
+    auto directory = OpenExchangeObjectDirectory();
+    if (!directory) return std::nullopt;
     const bool writable = access == Access::kReadWrite;
-    const int fd = shm_open(objectName->c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC, 0);
-    if (fd < 0) return std::nullopt;
-    return SharedMemory(fd, std::move(*objectName), false, writable);
+    // O_NONBLOCK: an event (a FIFO) of that name must not block the open.
+    UniqueFd fd(openat(directory->get(), objectName->c_str() + 1,
+                       (writable ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+        if (errno == ELOOP) errno = EPERM;
+        return std::nullopt;
+    }
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0) return std::nullopt;
+    if (!S_ISREG(st.st_mode) || !IsPrivateObject(st)) {
+        errno = EPERM;
+        return std::nullopt;
+    }
+    if (!IsBlockHeld(fd.get())) {
+        errno = ENOENT;  // its creator is gone
+        return std::nullopt;
+    }
+    const int raw = fd.get();
+    fd.Release();
+    return SharedMemory(std::move(*directory), raw, std::move(*objectName), false, writable);
 }
 
 SharedMemory::SharedMemory(SharedMemory&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : directory_(std::move(other.directory_)),
+      fd_(std::exchange(other.fd_, -1)),
       objectName_(std::move(other.objectName_)),
       unlinkOnClose_(std::exchange(other.unlinkOnClose_, false)),
       writable_(other.writable_) {}
@@ -44,6 +133,7 @@ SharedMemory::SharedMemory(SharedMemory&& other) noexcept
 SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
     if (this != &other) {
         Close();
+        directory_ = std::move(other.directory_);
         fd_ = std::exchange(other.fd_, -1);
         objectName_ = std::move(other.objectName_);
         unlinkOnClose_ = std::exchange(other.unlinkOnClose_, false);
@@ -59,8 +149,17 @@ SharedMemory::~SharedMemory() {
 void SharedMemory::Close() noexcept {
     if (fd_ < 0) return;
     const int saved = errno;
-    if (unlinkOnClose_) shm_unlink(objectName_.c_str());
+    if (unlinkOnClose_) {
+        // Only our own object: a later creator may have replaced the name.
+        struct stat mine, named;
+        const char* file = objectName_.c_str() + 1;
+        if (fstat(fd_, &mine) == 0 &&
+            fstatat(directory_.get(), file, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            mine.st_dev == named.st_dev && mine.st_ino == named.st_ino)
+            unlinkat(directory_.get(), file, 0);
+    }
     close(fd_);
+    directory_.Reset();
     errno = saved;
     fd_ = -1;
 }

@@ -1,6 +1,12 @@
-// A named shared-memory object (the stand-in for named file mappings). The
-// holder owns the descriptor; the holder that created the object also removes
-// its name when it goes away, so no object outlives the call that made it.
+// A named shared-memory object (the stand-in for named file mappings): a file
+// of the user's private exchange-object directory
+// (exchange_object_directory.h). The holder owns the descriptor; the holder
+// that created the object also removes its name when it goes away, so no
+// object outlives the call that made it.
+//
+// Only objects of the effective user that grant nobody else any access, and
+// that are live (their creator still holds them), are ever opened; a stale
+// object of a name is replaced by the next creator.
 //
 // Peers may shrink or remove an object at any time. Reading and writing
 // therefore go through the descriptor (pread/pwrite), which reports a short
@@ -9,8 +15,10 @@
 // current size.
 //
 // Failures leave errno set: ENAMETOOLONG or EINVAL for a name that has no
-// object name (shared_memory_name.h), EIO for a short read or write, otherwise
-// the system call's own code.
+// object name (shared_memory_name.h), ENOENT for a missing or stale object (or
+// a missing directory), EEXIST when creating a name that a live object (or an
+// event) holds, EPERM for an object or directory that is not private to the
+// user, EIO for a short read or write, otherwise the system call's own code.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +28,7 @@
 #include <string_view>
 
 #include "platform/mapped_view.h"
+#include "platform/posix/unique_fd.h"
 
 namespace corvo::platform {
 
@@ -27,13 +36,12 @@ class SharedMemory {
   public:
     enum class Access { kReadOnly, kReadWrite };
 
-    // Creates the object, or opens it when one of that name exists already
-    // (an existing object is used unchanged; a new one, of size 0, is grown
-    // to `size`). Read/write, mode 0600. The name is removed when the returned
-    // holder goes away.
+    // Creates a new object of `size` zero bytes, read/write, mode 0600, and
+    // holds it live; fails when a live object holds the name. The name is
+    // removed when the returned holder goes away.
     static std::optional<SharedMemory> Create(std::u16string_view name, uint64_t size);
 
-    // Opens an existing object. The name stays when the holder goes away.
+    // Opens an existing live object. The name stays when the holder goes away.
     static std::optional<SharedMemory> Open(std::u16string_view name, Access access);
 
     SharedMemory(SharedMemory&& other) noexcept;
@@ -58,13 +66,16 @@ class SharedMemory {
     int fd() const { return fd_; }
 
   private:
-    SharedMemory(int fd, std::string objectName, bool unlinkOnClose, bool writable) noexcept
-        : fd_(fd),
+    SharedMemory(UniqueFd directory, int fd, std::string objectName, bool unlinkOnClose,
+                 bool writable) noexcept
+        : directory_(std::move(directory)),
+          fd_(fd),
           objectName_(std::move(objectName)),
           unlinkOnClose_(unlinkOnClose),
           writable_(writable) {}
     void Close() noexcept;
 
+    UniqueFd directory_;  // the exchange-object directory, for removing the name
     int fd_ = -1;
     std::string objectName_;
     bool unlinkOnClose_ = false;

@@ -25,6 +25,8 @@ class UniqueFd {
 
     // Closes the descriptor now; the result of close(2) (0 when there was none).
     int Close() { return fd_ < 0 ? 0 : ::close(std::exchange(fd_, -1)); }
+    // Gives up ownership: the caller closes the descriptor.
+    int Release() { return std::exchange(fd_, -1); }
     void Reset(int fd = -1) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+
 #include "platform/strict_utf8.h"
 
 namespace corvo::platform {
@@ -90,6 +92,13 @@ UrlPartStatus UrlParts::Get(UrlPart part, size_t maxLength, std::u16string& out)
     }
     if (!text) return UrlPartStatus::kFailed;
     if (!StrictUtf8ToUtf16(text.get(), out)) {
+        out.clear();
+        return UrlPartStatus::kFailed;
+    }
+    // libcurl decodes "%7F" (and other escapes it lets through) into the host;
+    // a host holding a character no address may carry cannot be read.
+    if (part == UrlPart::kHostName &&
+        std::any_of(out.begin(), out.end(), [](char16_t unit) { return IsRejectedUnit(unit); })) {
         out.clear();
         return UrlPartStatus::kFailed;
     }

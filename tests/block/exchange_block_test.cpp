@@ -12,6 +12,7 @@
 
 #include "control/exchange_name.h"
 #include "control/payload_scrambler.h"
+#include "platform/posix/exchange_object_directory.h"
 #include "platform/posix/shared_memory_name.h"
 
 namespace corvo::control {
@@ -141,7 +142,8 @@ TEST(ExchangeBlockImage, HeadersAreCheckedAgainstTheImage) {
 class ExchangeBlockShm : public testing::Test {
   protected:
     std::u16string name_ = MakeExchangeName();
-    std::string path_ = "/dev/shm" + *platform::SharedMemoryObjectName(name_);
+    std::string path_ =
+        platform::ExchangeObjectDirectoryPath() + "/" + *platform::ExchangeObjectFileName(name_);
 };
 
 TEST_F(ExchangeBlockShm, WriteThenReadByNameAndNothingIsLeftBehind) {
@@ -171,20 +173,16 @@ TEST_F(ExchangeBlockShm, WriteThenReadByNameAndNothingIsLeftBehind) {
     EXPECT_EQ(ReadBlockDocument(name_, kUser, &text2), BlockStatus::kNotFound);
 }
 
-TEST_F(ExchangeBlockShm, AnExistingBlockIsUsedUnchanged) {
+TEST_F(ExchangeBlockShm, ALiveBlockOfTheNameFailsCreationAndIsLeftAlone) {
     auto first = SharedMemory::Create(name_, 2 * kBlockSize);
     ASSERT_TRUE(first);
-    auto block = ExchangeBlock::Create(name_);
-    ASSERT_TRUE(block);
-    EXPECT_EQ(block->memory().Size(), 2 * kBlockSize);
-}
-
-TEST_F(ExchangeBlockShm, AnExistingBlockTooSmallFailsCreation) {
-    auto first = SharedMemory::Create(name_, 100);
-    ASSERT_TRUE(first);
     BlockStatus status;
+    errno = 0;
     EXPECT_FALSE(ExchangeBlock::Create(name_, &status));
-    EXPECT_EQ(status, BlockStatus::kTooSmall);
+    EXPECT_EQ(status, BlockStatus::kSystemError);
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(first->Size(), 2 * kBlockSize);
+    EXPECT_TRUE(std::filesystem::exists(path_));
 }
 
 TEST_F(ExchangeBlockShm, APeerShrinkingTheBlockFailsTheReadCleanly) {

@@ -40,9 +40,6 @@ TEST_F(Cli, UsersJson) {
     EXPECT_EQ(run.out, "[]\n");
 }
 
-// Each test publishes its own account names: user blocks live in the machine-wide
-// shared-memory namespace, not in the private endpoint directory, so two tests
-// running at once with one account would read each other's block.
 TEST_F(Cli, LoginJsonAndFailures) {
     ClientProcess client(
         env_, {"--account", "cnmarketlogin", "--answer-url", "https://login.market.example/\"q\""});

@@ -1,6 +1,6 @@
 // Many quick logins at once against one client: 8 threads of this process
 // and 4 corvo-sso processes. Every call gets its own account's answer, every
-// block and event name is used once, and nothing is left in /dev/shm.
+// block and event name is used once, and nothing is left in the object directory.
 #include <gtest/gtest.h>
 
 #include <regex>

@@ -4,12 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
 
 #include "platform/com/module_lock.h"
-#include "platform/posix/shared_memory_name.h"
+#include "platform/posix/exchange_object_directory.h"
 #include "platform/strict_utf8.h"
 
 namespace corvo::e2e {
@@ -32,6 +33,9 @@ PrivateEnvironment::PrivateEnvironment() {
     root_ = pattern;
     setenv("CORVO_IM_DIR", imDirectory().c_str(), 1);
     setenv("CORVO_REGISTRY", (root_ / "registry.reg").c_str(), 1);
+    // Made as a client makes it, so that a test can publish blocks itself.
+    if (!platform::ImEndpointDirectory::Open(platform::ImEndpointDirectory::Mode::kCreateIfMissing))
+        ADD_FAILURE() << "cannot make the endpoint directory";
 }
 
 PrivateEnvironment::~PrivateEnvironment() {
@@ -156,13 +160,21 @@ HRESULT UserList(LONG flag, LONG includeSubAccount, std::vector<UserItem>* items
 }
 
 bool BlockExists(std::u16string_view name) {
-    auto object = platform::SharedMemoryObjectName(name);
-    return object && fs::exists("/dev/shm" + *object);
+    auto file = platform::ExchangeObjectFileName(name);
+    return file && fs::exists(platform::ExchangeObjectDirectoryPath() + "/" + *file);
+}
+
+std::vector<std::string> ObjectFiles(const PrivateEnvironment& env) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(env.imDirectory() / "objects", ec))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool EventExists(std::u16string_view name) {
-    auto object = platform::SharedMemoryObjectName(name);
-    return object && fs::exists("/dev/shm/sem." + object->substr(1));
+    return BlockExists(name);  // one namespace
 }
 
 }  // namespace corvo::e2e

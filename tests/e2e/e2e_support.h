@@ -90,10 +90,13 @@ LoginOutcome QuickLogin(std::u16string_view userId, LONG reserved = 0);
 using UserItem = std::vector<std::u16string>;
 HRESULT UserList(LONG flag, LONG includeSubAccount, std::vector<UserItem>* items);
 
-// True when the shared-memory object (block) or named semaphore (event) of
-// exchange name `name` exists.
+// True when the block or event of exchange name `name` exists (in the
+// environment's object directory).
 bool BlockExists(std::u16string_view name);
 bool EventExists(std::u16string_view name);
+
+// The file names in the object directory of `env`, sorted.
+std::vector<std::string> ObjectFiles(const PrivateEnvironment& env);
 
 std::string Utf8(std::u16string_view text);
 std::u16string Utf16(std::string_view text);

@@ -7,7 +7,9 @@
 #include <regex>
 #include <thread>
 
+#include "control/exchange_name.h"
 #include "data/xparam_sl_helper.h"
+#include "platform/posix/exchange_object_directory.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace corvo::e2e {
@@ -246,10 +248,13 @@ TEST(QuickLogin, ClientKilledInTheMiddleOfAnExchange) {
     auto next = QuickLogin(Utf16(kAccount));
     EXPECT_EQ(next.hr, E_FAIL);
     EXPECT_LT(next.elapsed, 1000ms);
-    // A killed client cannot remove its user block; the test does.
-    auto object = std::u16string(u"{2ED4D0E1-006A-46f4-8089-8E846CF16DF2}") + Utf16(kAccount);
-    std::error_code ignored;
-    fs::remove("/dev/shm/" + Utf8(object), ignored);
+    // The next client starts clean: only its own user block is there, and
+    // logins work again.
+    ClientProcess restarted(env, {"--account", kAccount}, "restarted");
+    ASSERT_TRUE(restarted.ready());
+    EXPECT_EQ(ObjectFiles(env), std::vector<std::string>{*platform::ExchangeObjectFileName(
+                                    control::MakeUserBlockName(Utf16(kAccount)))});
+    EXPECT_EQ(QuickLogin(Utf16(kAccount)).hr, S_OK);
 }
 
 }  // namespace

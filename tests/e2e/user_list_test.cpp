@@ -4,6 +4,7 @@
 // missing and corrupt user blocks and a client that died.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 #include "control/exchange_block.h"
@@ -140,11 +141,13 @@ TEST(UserList, NoClientGivesAnEmptyListAndAStoppedClientLeavesNothing) {
     ASSERT_EQ(UserList(0, 1, &items), S_OK);
     EXPECT_TRUE(items.empty());
     EXPECT_FALSE(BlockExists(control::MakeUserBlockName(u"cnmarketbrief")));
-    // Only the id sequence file stays in the endpoint directory.
+    // Only the id sequence file and the (empty) object directory stay.
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(env.imDirectory()))
         left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left, std::vector<std::string>{"sequence"});
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"objects", "sequence"}));
+    EXPECT_TRUE(fs::is_empty(env.imDirectory() / "objects"));
 }
 
 }  // namespace

@@ -127,7 +127,14 @@ TEST_F(QuickLogin, SuccessWritesIntoTheCallersOwnObject) {
     ASSERT_TRUE(helper_.BuildLoginRequestText(kUser, u"1.0.0.1", request));
     EXPECT_EQ(r.document, request);
 
-    // Block and event existed for the call only.
+    // Block and event belonged to the user, private to it, and existed for
+    // the call only.
+    EXPECT_TRUE(S_ISREG(r.blockStat.st_mode));
+    EXPECT_TRUE(S_ISFIFO(r.eventStat.st_mode));
+    for (const struct stat& st : {r.blockStat, r.eventStat}) {
+        EXPECT_EQ(st.st_uid, geteuid());
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+    }
     EXPECT_FALSE(ShmObjectExists(r.blockName));
     EXPECT_FALSE(EventObjectExists(r.eventName));
 }

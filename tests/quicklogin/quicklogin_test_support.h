@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -20,6 +22,7 @@
 #include "data/xparam_sl_helper.h"
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/com_ptr.h"
+#include "platform/posix/exchange_object_directory.h"
 #include "platform/posix/named_event.h"
 #include "platform/posix/published_window.h"
 #include "platform/posix/shared_memory_name.h"
@@ -37,6 +40,8 @@ class QuickLoginTest : public ControlTest {
         ASSERT_NE(mkdtemp(templ), nullptr);
         root_ = templ;
         setenv("CORVO_IM_DIR", (root_ + "/im").c_str(), 1);
+        ASSERT_TRUE(platform::ImEndpointDirectory::Open(
+            platform::ImEndpointDirectory::Mode::kCreateIfMissing));
     }
     void TearDown() override {
         unsetenv("CORVO_IM_DIR");
@@ -47,16 +52,14 @@ class QuickLoginTest : public ControlTest {
     std::string root_;
 };
 
-// Whether /dev/shm holds the block or the event of that name.
+// Whether the exchange-object directory holds the block or the event of that
+// name (both share one namespace).
 inline bool ShmObjectExists(std::u16string_view name) {
-    const auto object = platform::SharedMemoryObjectName(name);
-    if (!object) return false;
-    return std::filesystem::exists("/dev/shm" + *object);
+    const auto file = platform::ExchangeObjectFileName(name);
+    return file && std::filesystem::exists(platform::ExchangeObjectDirectoryPath() + "/" + *file);
 }
 inline bool EventObjectExists(std::u16string_view name) {
-    const auto object = platform::SharedMemoryObjectName(name);
-    if (!object) return false;
-    return std::filesystem::exists("/dev/shm/sem." + object->substr(1));
+    return ShmObjectExists(name);
 }
 
 inline BstrPtr Text(std::u16string_view s) {
@@ -98,6 +101,9 @@ struct SeenRequest {
     std::u16string eventName;
     std::u16string size;
     std::u16string document;  // the request document read from the block
+    // What the control made, as the client found it while the call waited.
+    struct stat blockStat {};
+    struct stat eventStat {};
 };
 
 // The IM client of one account: a top-level window titled with the account,
@@ -154,6 +160,10 @@ class FakeImClient {
         seen.blockName = Between(seen.line, u"&fname=", u"&ename=");
         seen.eventName = Between(seen.line, u"&ename=", u"&fsize=");
         seen.size = Between(seen.line, u"&fsize=", u"");
+        for (const auto& [name, st] : {std::pair{seen.blockName, &seen.blockStat},
+                                       std::pair{seen.eventName, &seen.eventStat}})
+            if (const auto file = platform::ExchangeObjectFileName(name))
+                lstat((platform::ExchangeObjectDirectoryPath() + "/" + *file).c_str(), st);
 
         auto block = control::ExchangeBlock::Open(seen.blockName,
                                                   platform::SharedMemory::Access::kReadWrite);

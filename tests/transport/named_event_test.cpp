@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/posix/exchange_object_directory.h"
 #include "platform/posix/shared_memory.h"
 #include "transport_test_support.h"
 
@@ -19,14 +20,14 @@ using WaitResult = NamedEvent::WaitResult;
 
 class NamedEventTest : public testing::TransportTest {
   protected:
+    void SetUp() override {
+        TransportTest::SetUp();
+        ASSERT_TRUE(ImEndpointDirectory::Open(ImEndpointDirectory::Mode::kCreateIfMissing));
+    }
     void TearDown() override {
-        // No semaphore of this process's names outlives its test.
-        const std::string mine = "sem.{corvo-event-test}";
-        const std::string pid = std::to_string(getpid()) + "-";
-        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
-            const std::string name = entry.path().filename().string();
-            EXPECT_FALSE(name.rfind(mine, 0) == 0 && name.find(pid) != std::string::npos) << name;
-        }
+        // No event outlives its test.
+        for (const auto& entry : std::filesystem::directory_iterator(ExchangeObjectDirectoryPath()))
+            ADD_FAILURE() << "left behind: " << entry.path();
         TransportTest::TearDown();
     }
 
@@ -37,8 +38,8 @@ class NamedEventTest : public testing::TransportTest {
                std::u16string(suffix.begin(), suffix.end());
     }
 
-    static bool SemaphoreFileExists(const std::string& objectName) {
-        return access(("/dev/shm/sem." + objectName.substr(1)).c_str(), F_OK) == 0;
+    static bool EventFileExists(const std::string& objectName) {
+        return access((ExchangeObjectDirectoryPath() + objectName).c_str(), F_OK) == 0;
     }
 
     int counter_ = 0;
@@ -94,7 +95,7 @@ TEST_F(NamedEventTest, CreatorRemovesTheNameOthersDoNot) {
         auto creator = NamedEvent::Create(name);
         ASSERT_TRUE(creator);
         objectName = creator->objectName();
-        EXPECT_TRUE(SemaphoreFileExists(objectName));
+        EXPECT_TRUE(EventFileExists(objectName));
         {
             auto second = NamedEvent::Create(name);  // opens the existing event
             ASSERT_TRUE(second);
@@ -104,9 +105,9 @@ TEST_F(NamedEventTest, CreatorRemovesTheNameOthersDoNot) {
             EXPECT_TRUE(opened->Set());
             EXPECT_EQ(second->Wait(0), WaitResult::kSignaled);  // one object
         }
-        EXPECT_TRUE(SemaphoreFileExists(objectName));
+        EXPECT_TRUE(EventFileExists(objectName));
     }
-    EXPECT_FALSE(SemaphoreFileExists(objectName));
+    EXPECT_FALSE(EventFileExists(objectName));
     errno = 0;
     EXPECT_FALSE(NamedEvent::Open(name));
     EXPECT_EQ(errno, ENOENT);
@@ -120,7 +121,9 @@ TEST_F(NamedEventTest, NameTakenByABlockCannotBeAnEvent) {
         errno = 0;
         EXPECT_FALSE(NamedEvent::Create(name));
         EXPECT_EQ(errno, EEXIST);
-        EXPECT_FALSE(SemaphoreFileExists(block->objectName()));
+        // The name still holds the block, untouched.
+        EXPECT_TRUE(
+            std::filesystem::is_regular_file(ExchangeObjectDirectoryPath() + block->objectName()));
     }
     auto event = NamedEvent::Create(name);
     ASSERT_TRUE(event);
@@ -136,7 +139,6 @@ TEST_F(NamedEventTest, NamesWithoutAnObjectNameFailCleanly) {
         {u".", EINVAL},
         {std::u16string(1, char16_t(0xD800)), EINVAL},
         {std::u16string(256, u'a'), ENAMETOOLONG},
-        {std::u16string(252, u'a'), ENAMETOOLONG},  // the semaphore's own prefix leaves 251 bytes
     };
     for (const auto& c : cases) {
         errno = 0;
@@ -145,7 +147,7 @@ TEST_F(NamedEventTest, NamesWithoutAnObjectNameFailCleanly) {
         EXPECT_FALSE(NamedEvent::Open(c.name));
     }
     auto longest =
-        NamedEvent::Create(std::u16string(251 - 20, u'b') + UniqueName(u"").substr(0, 20));
+        NamedEvent::Create(std::u16string(255 - 20, u'b') + UniqueName(u"").substr(0, 20));
     EXPECT_TRUE(longest);
 }
 
@@ -156,11 +158,11 @@ TEST_F(NamedEventTest, MovedHolderKeepsOwnership) {
     const std::string objectName = event->objectName();
     NamedEvent moved = std::move(*event);
     event.reset();
-    EXPECT_TRUE(SemaphoreFileExists(objectName));
+    EXPECT_TRUE(EventFileExists(objectName));
     EXPECT_TRUE(moved.Set());
     EXPECT_EQ(moved.Wait(0), WaitResult::kSignaled);
     moved = std::move(*NamedEvent::Create(UniqueName(u"other")));
-    EXPECT_FALSE(SemaphoreFileExists(objectName));
+    EXPECT_FALSE(EventFileExists(objectName));
 }
 
 }  // namespace

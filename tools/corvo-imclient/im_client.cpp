@@ -10,6 +10,7 @@
 
 #include "control/exchange_name.h"
 #include "data/xparam_sl_helper.h"
+#include "platform/posix/exchange_object_directory.h"
 #include "platform/strict_utf8.h"
 #include "tools/corvo-imclient/login_request.h"
 #include "tools/corvo-imclient/login_responder.h"
@@ -68,14 +69,20 @@ bool ImClient::Start(std::string* error) {
     // The windows go to the environment's directory (main() points
     // CORVO_IM_DIR at --dir); checked here once for a clear message.
     const std::string path = platform::ImEndpointDirectoryPath();
-    if (!platform::ImEndpointDirectory::Open(
-            platform::ImEndpointDirectory::Mode::kCreateIfMissing)) {
-        *error = "cannot use the endpoint directory " + path + ": " +
+    const auto endpoint =
+        platform::ImEndpointDirectory::Open(platform::ImEndpointDirectory::Mode::kCreateIfMissing);
+    auto objects = endpoint ? platform::OpenExchangeObjectDirectory() : std::nullopt;
+    if (!objects) {
+        const std::string where = endpoint ? platform::ExchangeObjectDirectoryPath() : path;
+        *error = "cannot use the endpoint directory " + where + ": " +
                  (errno == EPERM ? std::string("not a private directory of this user (it must be "
                                                "owned by you, mode 0700, not a symbolic link)")
                                  : std::string(std::strerror(errno)));
         return false;
     }
+    // Whatever a killed client left (its user blocks, above all) goes before
+    // anything is published.
+    platform::RemoveStaleExchangeObjects(objects->get());
     for (const auto& account : options_.accounts) {
         if (!PublishAccount(path, account, error)) {
             windows_.clear();
@@ -101,12 +108,20 @@ bool ImClient::PublishAccount(const std::string& directory, const std::u16string
     if (wantBlock) {
         control::BlockStatus status = control::BlockStatus::kOk;
         auto block = control::ExchangeBlock::Create(blockName, &status);
+        const int createErrno = errno;
         if (block)
             status =
                 control::WriteBlockDocument(*block, UserDocumentText(options_, account), account);
         if (!block || status != control::BlockStatus::kOk) {
-            *error = "cannot publish the user block of " + Utf8(account) + ": " +
-                     control::BlockStatusText(status);
+            const auto file = platform::ExchangeObjectFileName(blockName);
+            *error = "cannot publish the user block " + Utf8(blockName) + " (" +
+                     platform::ExchangeObjectDirectoryPath() + "/" + file.value_or("?") +
+                     "): " + control::BlockStatusText(status);
+            if (!block && status == control::BlockStatus::kSystemError)
+                *error += createErrno == EEXIST
+                              ? ": a live block of that name exists (another client publishes "
+                                "this account)"
+                              : std::string(": ") + std::strerror(createErrno);
             return false;
         }
         userBlocks_.push_back(std::move(*block));
