@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_BUILD = cmake --build --preset
 
-.PHONY: all deps build build-asan demo test test-default test-asan fuzz bench format clean
+.PHONY: all deps build build-asan build-windows demo test test-default test-asan test-windows fuzz bench format clean
 
 all: build
 
@@ -16,6 +16,12 @@ build/default/build.ninja: CMakeLists.txt CMakePresets.json | deps
 build/asan/build.ninja: CMakeLists.txt CMakePresets.json | deps
 	cmake --preset asan
 
+build/win32/build.ninja: CMakeLists.txt CMakePresets.json | deps
+	cmake --preset win32
+
+build/win64/build.ninja: CMakeLists.txt CMakePresets.json | deps
+	cmake --preset win64
+
 build: deps build/default/build.ninja
 	$(CMAKE_BUILD) default -j $(JOBS)
 
@@ -25,13 +31,22 @@ build-asan: deps build/asan/build.ninja
 demo: build
 	build/default/tools/corvo-sso demo
 
-test: test-default test-asan fuzz-smoke
+# The Windows builds: win32 (the shipping 32-bit build) is built and linked
+# only, win64 is built and its tests run under wine64 in a private prefix.
+build-windows: deps build/win32/build.ninja build/win64/build.ninja
+	$(CMAKE_BUILD) win32 -j $(JOBS)
+	$(CMAKE_BUILD) win64 -j $(JOBS)
+
+test: test-default test-asan test-windows fuzz-smoke
 
 test-default: build
 	ctest --preset default
 
 test-asan: build-asan
 	ctest --preset asan
+
+test-windows: build-windows
+	ctest --preset win64
 
 # Short bounded fuzzing runs (when clang's libFuzzer is installed).
 fuzz-smoke: deps

@@ -10,6 +10,9 @@ packages=(
   libssl-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   libpugixml-dev libtinyxml2-dev libexpat1-dev libxml2-dev
+  googletest
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 mingw-w64-tools
+  wine wine64
 )
 
 missing=()
