@@ -45,8 +45,9 @@ test-default: build
 test-asan: build-asan
 	ctest --preset asan
 
-test-windows: build-windows
+test-windows: build-windows build
 	ctest --preset win64
+	ctest --preset wine-tools
 
 # Short bounded fuzzing runs (when clang's libFuzzer is installed).
 fuzz-smoke: deps

@@ -21,6 +21,9 @@ int Run(int argc, char** argv) {
     }
     CLI::App app{"corvo-sso: the exchange documents, blocks and XML trees from the command line"};
     app.require_subcommand(1);
+    // Arguments mean the same as on Linux: "/tmp/x" is a path, not a "/option"
+    // (CLI11's default on Windows). Subcommands added later inherit this.
+    app.allow_windows_style_options(false);
     int exit_code = kExitOk;
     AddXmlCommand(app, exit_code);
     AddBlockCommands(app, exit_code);
