@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_BUILD = cmake --build --preset
 
-.PHONY: all deps deps-demo build build-asan build-demo demo test test-default test-asan fuzz bench format clean
+.PHONY: all deps deps-demo build build-asan build-demo build-windows demo test test-default test-asan test-windows fuzz bench format clean
 
 all: build
 
@@ -23,6 +23,12 @@ build/asan/build.ninja: CMakeLists.txt CMakePresets.json | deps
 build/demo/build.ninja: CMakeLists.txt CMakePresets.json | deps-demo
 	cmake --preset demo
 
+build/win32/build.ninja: CMakeLists.txt CMakePresets.json | deps
+	cmake --preset win32
+
+build/win64/build.ninja: CMakeLists.txt CMakePresets.json | deps
+	cmake --preset win64
+
 build: deps build/default/build.ninja
 	$(CMAKE_BUILD) default -j $(JOBS)
 
@@ -37,13 +43,23 @@ build-demo: deps-demo build/demo/build.ninja
 demo: build-demo
 	build/demo/tools/corvo-sso demo
 
-test: test-default test-asan fuzz-smoke
+# The Windows builds: win32 (the shipping 32-bit build) is built and linked
+# only, win64 is built and its tests run under wine64 in a private prefix.
+build-windows: deps build/win32/build.ninja build/win64/build.ninja
+	$(CMAKE_BUILD) win32 -j $(JOBS)
+	$(CMAKE_BUILD) win64 -j $(JOBS)
+
+test: test-default test-asan test-windows fuzz-smoke
 
 test-default: build
 	ctest --preset default
 
 test-asan: build-asan
 	ctest --preset asan
+
+test-windows: build-windows build
+	ctest --preset win64
+	ctest --preset wine-tools
 
 # Short bounded fuzzing runs (when clang's libFuzzer is installed).
 fuzz-smoke: deps

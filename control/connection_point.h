@@ -23,18 +23,19 @@ class CConnectionPoint final : public IConnectionPoint {
     size_t ConnectionCount() const { return connections_.size(); }
 
     // IUnknown: answers IUnknown and IConnectionPoint; counts on the container.
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override { return container_->AddRef(); }
-    ULONG Release() override { return container_->Release(); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return container_->AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return container_->Release(); }
 
     // IConnectionPoint
-    HRESULT GetConnectionInterface(IID* pIID) override;
-    HRESULT GetConnectionPointContainer(IConnectionPointContainer** ppCPC) override;
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* pIID) override;
+    HRESULT STDMETHODCALLTYPE
+    GetConnectionPointContainer(IConnectionPointContainer** ppCPC) override;
     // Takes the sink's answer to QueryInterface for the outgoing interface
     // (CONNECT_E_CANNOTCONNECT without one). Cookies are never 0.
-    HRESULT Advise(IUnknown* pUnkSink, DWORD* pdwCookie) override;
-    HRESULT Unadvise(DWORD dwCookie) override;
-    HRESULT EnumConnections(IEnumConnections** ppEnum) override;
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* pUnkSink, DWORD* pdwCookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD dwCookie) override;
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** ppEnum) override;
 
   private:
     DWORD NewCookie();

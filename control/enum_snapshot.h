@@ -47,7 +47,7 @@ class CEnumSnapshot : public com::ComObjectRoot, public IEnum {
 
     // Hands out up to `count` items; S_OK when all were there, else S_FALSE.
     // Without `fetched` only one item may be asked for.
-    HRESULT Next(ULONG count, Item* items, ULONG* fetched) override {
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* items, ULONG* fetched) override {
         if (fetched) *fetched = 0;
         if (!items || (count != 1 && !fetched)) return E_POINTER;
         const size_t available = items_->size() - position_;
@@ -57,16 +57,16 @@ class CEnumSnapshot : public com::ComObjectRoot, public IEnum {
         if (fetched) *fetched = n;
         return n == count ? S_OK : S_FALSE;
     }
-    HRESULT Skip(ULONG count) override {
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
         const size_t available = items_->size() - position_;
         position_ += std::min<size_t>(count, available);
         return count <= available ? S_OK : S_FALSE;
     }
-    HRESULT Reset() override {
+    HRESULT STDMETHODCALLTYPE Reset() override {
         position_ = 0;
         return S_OK;
     }
-    HRESULT Clone(IEnum** out) override {
+    HRESULT STDMETHODCALLTYPE Clone(IEnum** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
         return Create(items_, position_, out);

@@ -51,32 +51,35 @@ class CSSOLoginCtrl : public com::ComObjectRoot,
     HRESULT FinalConstruct();
 
     // ISSOLoginCtrl
-    HRESULT InitSSOLoginCtrl(ISSOData* pSSOData, LONG lReserved) override;
-    HRESULT GetQXClientVersion(BSTR* pOutVersion) override;
-    HRESULT CreateSSOData(ISSOData** ppOutSSOData) override;
-    HRESULT CreateSSODataArray(ISSODataArray** ppOutArray) override;
-    HRESULT GetUserList(LONG lFlag, LONG lIncludeSubAccount, ISSODataArray** ppOutArray) override;
-    HRESULT BeginSSOLogin(LONG lReserved, ISSOData* pSSOData, ISSOData** ppOutResult) override;
-    HRESULT GetSSOLoginCtrlVersion(BSTR* pOutVersion) override;
+    HRESULT STDMETHODCALLTYPE InitSSOLoginCtrl(ISSOData* pSSOData, LONG lReserved) override;
+    HRESULT STDMETHODCALLTYPE GetQXClientVersion(BSTR* pOutVersion) override;
+    HRESULT STDMETHODCALLTYPE CreateSSOData(ISSOData** ppOutSSOData) override;
+    HRESULT STDMETHODCALLTYPE CreateSSODataArray(ISSODataArray** ppOutArray) override;
+    HRESULT STDMETHODCALLTYPE GetUserList(LONG lFlag, LONG lIncludeSubAccount,
+                                          ISSODataArray** ppOutArray) override;
+    HRESULT STDMETHODCALLTYPE BeginSSOLogin(LONG lReserved, ISSOData* pSSOData,
+                                            ISSOData** ppOutResult) override;
+    HRESULT STDMETHODCALLTYPE GetSSOLoginCtrlVersion(BSTR* pOutVersion) override;
 
     // IConnectionPointContainer: one connection point, for _ISSOLoginCtrlEvents.
-    HRESULT EnumConnectionPoints(IEnumConnectionPoints** ppEnum) override;
-    HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) override;
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
 
     // IObjectWithSite
-    HRESULT SetSite(IUnknown* pUnkSite) override;
-    HRESULT GetSite(REFIID riid, void** ppvSite) override;
+    HRESULT STDMETHODCALLTYPE SetSite(IUnknown* pUnkSite) override;
+    HRESULT STDMETHODCALLTYPE GetSite(REFIID riid, void** ppvSite) override;
 
     // IObjectSafety
-    HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions,
-                                      DWORD* pdwEnabledOptions) override;
-    HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask,
-                                      DWORD dwEnabledOptions) override;
+    HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions,
+                                                        DWORD* pdwEnabledOptions) override;
+    HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask,
+                                                        DWORD dwEnabledOptions) override;
 
     // IObjectSafetySiteLock
-    HRESULT QuerySiteLockInfo(DWORD* pdwInfo) override;
-    HRESULT GetAllowedSiteList(const SiteLockEntry** ppEntries, DWORD* pcEntries) override;
-    HRESULT GetSiteLockExpiry(DWORD* pdwFlags, ULONGLONG* pullExpiry) override;
+    HRESULT STDMETHODCALLTYPE QuerySiteLockInfo(DWORD* pdwInfo) override;
+    HRESULT STDMETHODCALLTYPE GetAllowedSiteList(const SiteLockEntry** ppEntries,
+                                                 DWORD* pcEntries) override;
+    HRESULT STDMETHODCALLTYPE GetSiteLockExpiry(DWORD* pdwFlags, ULONGLONG* pullExpiry) override;
 
   protected:
     CSSOLoginCtrl();

@@ -26,12 +26,12 @@ class CSSOData : public com::ComObjectRoot,
     static std::span<const com::InterfaceEntry> InterfaceTable();
 
     // ISSOData
-    HRESULT GetDataStr(BSTR bstrName, BSTR* pOutData) override;
-    HRESULT GetDataDword(BSTR bstrName, ULONG* pOutData) override;
-    HRESULT GetDataLong(BSTR bstrName, LONG* pOutData) override;
-    HRESULT SetDataStr(BSTR bstrName, BSTR bstrValue) override;
-    HRESULT SetDataDword(BSTR bstrName, ULONG lValue) override;
-    HRESULT SetDataLong(BSTR bstrName, LONG lValue) override;
+    HRESULT STDMETHODCALLTYPE GetDataStr(BSTR bstrName, BSTR* pOutData) override;
+    HRESULT STDMETHODCALLTYPE GetDataDword(BSTR bstrName, ULONG* pOutData) override;
+    HRESULT STDMETHODCALLTYPE GetDataLong(BSTR bstrName, LONG* pOutData) override;
+    HRESULT STDMETHODCALLTYPE SetDataStr(BSTR bstrName, BSTR bstrValue) override;
+    HRESULT STDMETHODCALLTYPE SetDataDword(BSTR bstrName, ULONG lValue) override;
+    HRESULT STDMETHODCALLTYPE SetDataLong(BSTR bstrName, LONG lValue) override;
 
   protected:
     CSSOData() = default;

@@ -25,10 +25,10 @@ class CSSODataArray : public com::ComObjectRoot,
     static std::span<const com::InterfaceEntry> InterfaceTable();
 
     // ISSODataArray
-    HRESULT GetSize(ULONG* lSize) override;
-    HRESULT AddItem(ISSOData* pSSOData) override;
-    HRESULT ClearAllItem() override;
-    HRESULT GetItemData(ULONG lIndex, ISSOData** ppOutData) override;
+    HRESULT STDMETHODCALLTYPE GetSize(ULONG* lSize) override;
+    HRESULT STDMETHODCALLTYPE AddItem(ISSOData* pSSOData) override;
+    HRESULT STDMETHODCALLTYPE ClearAllItem() override;
+    HRESULT STDMETHODCALLTYPE GetItemData(ULONG lIndex, ISSOData** ppOutData) override;
 
   protected:
     CSSODataArray() = default;

@@ -27,7 +27,6 @@
 
 #include <cstdint>
 
-
 namespace corvo::platform {
 
 // Well-known code page numbers.

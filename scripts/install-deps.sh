@@ -21,6 +21,9 @@ test_packages=(
   clang libclang-rt-14-dev
   libpugixml-dev libtinyxml2-dev libexpat1-dev libxml2-dev
   chromium chromium-driver python3
+  googletest
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 mingw-w64-tools
+  wine wine64
 )
 
 packages=("${demo_packages[@]}")

@@ -6,8 +6,8 @@
 #include <objbase.h>
 #include <objsafe.h>
 #include <ocidl.h>
-#include <olectl.h>
 #include <oleauto.h>
+#include <olectl.h>
 #include <servprov.h>
 #include <windows.h>
 

@@ -27,11 +27,11 @@ class ComAggObject final : public T {
     explicit ComAggObject(IUnknown* outer) : inner_(this), outer_(outer) {}
 
     // The delegating IUnknown of every interface of T.
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         return outer_->QueryInterface(riid, ppv);
     }
-    ULONG AddRef() override { return outer_->AddRef(); }
-    ULONG Release() override { return outer_->Release(); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return outer_->AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return outer_->Release(); }
 
     // Creates the inner object of `outer` and hands out its non-delegating
     // IUnknown. The outer object is not referenced (it owns the inner one).
@@ -52,7 +52,7 @@ class ComAggObject final : public T {
     class InnerUnknown final : public IUnknown {
       public:
         explicit InnerUnknown(ComAggObject* owner) : owner_(owner) {}
-        HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
             if (!ppv) return E_POINTER;
             if (IsEqualIID(riid, IID_IUnknown)) {
                 AddRef();
@@ -62,8 +62,8 @@ class ComAggObject final : public T {
             // The interface handed out delegates, so its reference is the outer's.
             return QueryInterfaceFromTable(static_cast<T*>(owner_), T::InterfaceTable(), riid, ppv);
         }
-        ULONG AddRef() override { return ++owner_->ref_count_; }
-        ULONG Release() override {
+        ULONG STDMETHODCALLTYPE AddRef() override { return ++owner_->ref_count_; }
+        ULONG STDMETHODCALLTYPE Release() override {
             const ULONG count = --owner_->ref_count_;
             if (count == 0) delete owner_;
             return count;

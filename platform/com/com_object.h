@@ -80,11 +80,11 @@ class ComObject final : public T {
   public:
     ComObject() = default;
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         return QueryInterfaceFromTable(static_cast<T*>(this), T::InterfaceTable(), riid, ppv);
     }
-    ULONG AddRef() override { return ++this->ref_count_; }
-    ULONG Release() override {
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++this->ref_count_; }
+    ULONG STDMETHODCALLTYPE Release() override {
         const ULONG count = --this->ref_count_;
         if (count == 0) delete this;
         return count;

@@ -10,20 +10,20 @@ namespace corvo::com {
 template <class Interface>
 class DispatchImpl : public Interface {
   public:
-    HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
         return StaticDispatch::GetTypeInfoCount(pctinfo);
     }
-    HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override {
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override {
         return StaticDispatch::GetTypeInfo(iTInfo, lcid, ppTInfo);
     }
-    HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                          DISPID* rgDispId) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
+                                            LCID lcid, DISPID* rgDispId) override {
         return StaticDispatch::GetIDsOfNames(InterfaceTraits<Interface>::description, riid,
                                              rgszNames, cNames, lcid, rgDispId);
     }
-    HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                   DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                   UINT* puArgErr) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                     DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                     EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
         return StaticDispatch::Invoke(InterfaceTraits<Interface>::description,
                                       static_cast<Interface*>(this), dispIdMember, riid, lcid,
                                       wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);

@@ -35,4 +35,3 @@ constexpr GUID MakeGuid(const char (&s)[N]) {
     for (int i = 0; i < 6; ++i) g.Data4[2 + i] = static_cast<uint8_t>(HexField(s + 24 + 2 * i, 2));
     return g;
 }
-

@@ -9,7 +9,7 @@ namespace corvo::com {
 template <class Interface>
 class SupportErrorInfoImpl : public ISupportErrorInfo {
   public:
-    HRESULT InterfaceSupportsErrorInfo(REFIID riid) override {
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
         return IsEqualIID(riid, *InterfaceTraits<Interface>::description.iid) ? S_OK : S_FALSE;
     }
 

@@ -6,20 +6,6 @@
 
 namespace corvo::platform {
 
-FileStream& FileStream::operator=(FileStream&& other) noexcept {
-    if (this != &other) {
-        Close();
-        file_ = other.file_;
-        other.file_ = nullptr;
-    }
-    return *this;
-}
-
-FileStream FileStream::Open(const char* path, const char* mode) {
-    if (path == nullptr || mode == nullptr) return FileStream();
-    return FileStream(std::fopen(path, mode));
-}
-
 FileStream FileStream::Open(const char16_t* path, const char* mode) {
     if (path == nullptr || mode == nullptr || path[0] == 0) return FileStream();
     // UTF-8, with the terminator (count -1 converts it too).
@@ -30,13 +16,6 @@ FileStream FileStream::Open(const char16_t* path, const char* mode) {
         return FileStream();
     }
     return Open(narrow.c_str(), mode);
-}
-
-bool FileStream::Close() {
-    if (file_ == nullptr) return true;
-    const bool ok = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return ok;
 }
 
 }  // namespace corvo::platform

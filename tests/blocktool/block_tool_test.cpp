@@ -42,7 +42,7 @@ std::string WriteTemp(const std::string& name, std::string_view content) {
 Outcome RunTool(const std::vector<std::string>& args, std::string_view input = {}) {
     corvo::test::ProgramOptions options;
     options.input = input;
-    return corvo::test::RunProgram(CORVO_SSO_PATH, args, options);
+    return corvo::test::RunTool(CORVO_SSO_PATH, args, options);
 }
 
 std::u16string U16(std::string_view utf8) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -127,6 +128,17 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     result.out = ReadFileBytes(files.out);
     result.err = ReadFileBytes(files.err);
     return result;
+}
+
+ProgramResult RunTool(const std::string& builtPath, const std::vector<std::string>& args,
+                      const ProgramOptions& options) {
+    const char* exe = std::getenv("CORVO_TOOL_EXE");
+    if (exe == nullptr || *exe == '\0') return RunProgram(builtPath, args, options);
+    const char* emulator = std::getenv("CORVO_TOOL_EMULATOR");
+    if (emulator == nullptr || *emulator == '\0') return RunProgram(exe, args, options);
+    std::vector<std::string> emulated{exe};
+    emulated.insert(emulated.end(), args.begin(), args.end());
+    return RunProgram(emulator, emulated, options);
 }
 
 }  // namespace corvo::test

@@ -36,6 +36,13 @@ struct ProgramFiles {
     std::string err;
 };
 
+// Runs the command-line tool built at `builtPath`, or, when CORVO_TOOL_EXE is
+// set, that program instead (started through CORVO_TOOL_EMULATOR when that is
+// set too): the same tool tests then check another build of the tool, such as
+// corvo-sso.exe under wine64.
+ProgramResult RunTool(const std::string& builtPath, const std::vector<std::string>& args,
+                      const ProgramOptions& options = {});
+
 // Starts `program` with `args`; its pid, or -1 when it could not be started.
 pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& args,
                    const ProgramFiles& files, const ProgramOptions& options = {});

@@ -33,7 +33,7 @@ std::string WriteFile(const std::string& name, const std::string& content) {
 Outcome RunTool(const std::vector<std::string>& args, const std::string& input = {}) {
     corvo::test::ProgramOptions options;
     options.input = input;
-    return corvo::test::RunProgram(CORVO_SSO_PATH, args, options);
+    return corvo::test::RunTool(CORVO_SSO_PATH, args, options);
 }
 
 std::string Utf16Le(const std::u16string& text) {

@@ -46,8 +46,15 @@ void ExpectReadings(XParam* n, const NumericReadings& want) {
     EXPECT_EQ(got.ui, want.ui);
     EXPECT_EQ(got.i64, want.i64);
     EXPECT_EQ(got.u64, want.u64);
-    EXPECT_EQ(got.l, want.l);
-    EXPECT_EQ(got.ul, want.ul);
+    // `long` is as wide as int on Windows (32 bits) and as int64_t elsewhere:
+    // the long getters behave exactly like the getters of that width.
+    if constexpr (sizeof(long) == sizeof(int32_t)) {
+        EXPECT_EQ(got.l, want.i);
+        EXPECT_EQ(got.ul, want.ui);
+    } else {
+        EXPECT_EQ(got.l, want.l);
+        EXPECT_EQ(got.ul, want.ul);
+    }
     EXPECT_EQ(got.d, want.d);
     EXPECT_EQ(got.f, want.f);
     EXPECT_EQ(got.b, want.b);
@@ -302,7 +309,7 @@ TEST(Values, SharedHandleSharesTheObject) {
 struct FakeDispatch : IDispatch {
     ULONG refs = 1;
     bool dispatch = true;
-    HRESULT QueryInterface(REFIID iid, void** out) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (IsEqualIID(iid, IID_IUnknown) || (dispatch && IsEqualIID(iid, IID_IDispatch))) {
             *out = this;
             AddRef();
@@ -311,12 +318,15 @@ struct FakeDispatch : IDispatch {
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override { return --refs; }
-    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
         return E_NOTIMPL;
     }
 };

@@ -113,8 +113,11 @@ TEST(TextForm, BoolAndPointer) {
     EXPECT_EQ(BothForms([]<class C>() { return FormatBool<C>(true); }), "1");
     EXPECT_EQ(BothForms([]<class C>() { return FormatBool<C>(false); }), "0");
     EXPECT_EQ(BothForms([]<class C>() { return FormatPointer<C>(nullptr); }), "0x0");
-    const void* p = reinterpret_cast<const void*>(uintptr_t{0xDEADbeef12});
-    EXPECT_EQ(BothForms([p]<class C>() { return FormatPointer<C>(p); }), "0xdeadbeef12");
+    // An address as wide as the platform's pointers (32 bits on win32).
+    const uintptr_t bits = sizeof(void*) == 8 ? uintptr_t(0xDEADbeef12ull) : uintptr_t(0xDEADbeefu);
+    const void* p = reinterpret_cast<const void*>(bits);
+    EXPECT_EQ(BothForms([p]<class C>() { return FormatPointer<C>(p); }),
+              sizeof(void*) == 8 ? "0xdeadbeef12" : "0xdeadbeef");
     const void* top = reinterpret_cast<const void*>(UINTPTR_MAX);
     EXPECT_EQ(BothForms([top]<class C>() { return FormatPointer<C>(top); }).size(),
               2 + 2 * sizeof(void*));

@@ -13,9 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "control/control_version.h"
 #include "control/exchange_block.h"
 #include "control/payload_scrambler.h"
-#include "control/control_version.h"
 #include "data/xparam_sl_helper.h"
 #include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/json_text.h"

@@ -1,0 +1,16 @@
+#include "platform/binary_stdio.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+namespace corvo::platform {
+
+bool SetBinaryStandardStreams() {
+    const bool in = ::_setmode(::_fileno(stdin), _O_BINARY) != -1;
+    const bool out = ::_setmode(::_fileno(stdout), _O_BINARY) != -1;
+    return in && out;
+}
+
+}  // namespace corvo::platform
