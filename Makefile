@@ -2,6 +2,10 @@
 # (as root) or print the exact apt-get line, then build with CMake presets.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_BUILD = cmake --build --preset
+# ccache: paths inside the checkout are hashed relative to it, so another clone
+# of the same sources (CI's) reuses what this one compiled.
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= 1
 
 .PHONY: all deps deps-demo build build-asan build-demo build-windows demo test test-default test-asan test-windows fuzz bench format clean
 
