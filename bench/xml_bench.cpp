@@ -441,6 +441,38 @@ int ParseOnce(const std::string& which) {
     return 2;
 }
 
+// `--write-once=wide|utf8|pugixml:N`: one write of input N (0 small, 1 config,
+// 2 large) with callgrind collecting only around it, for looking into the
+// writers with callgrind_annotate.
+int WriteOnce(const std::string& which, int input) {
+    const std::string& doc = Input(input);
+    if (which == "pugixml") {
+        pugi::xml_document d;
+        d.load_buffer(doc.data(), doc.size());
+        StringWriter w;
+        d.save(w, "\t", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+        StringWriter again;
+        CALLGRIND_TOGGLE_COLLECT;
+        d.save(again, "\t", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+        CALLGRIND_TOGGLE_COLLECT;
+        return again.out == w.out ? 0 : 1;
+    }
+    const XParamRef root = ParsedInput(input);
+    XParamTraversalRef t = XParamTraversalRef::Adopt(CreateXParamTraversal());
+    int length = 0;
+    for (int k = 0; k < 2; ++k) {
+        XInResSlot slot;
+        if (which == "wide") {
+            t->ToXml(root.Get(), length, u"\t", u"\r\n", slot);
+        } else {
+            t->ToXml(root.Get(), length, "\t", "\r\n", 65001, slot);
+        }
+        if (k == 0) CALLGRIND_TOGGLE_COLLECT;
+    }
+    CALLGRIND_TOGGLE_COLLECT;
+    return length > 0 ? 0 : 1;
+}
+
 // Runs this program under callgrind for one parse; the instruction count, or
 // -1 when valgrind is missing or fails.
 double InstructionsOfOneParse(const std::string& which) {
@@ -570,6 +602,12 @@ void PrintSummary(const MedianCollector& c) {
 int main(int argc, char** argv) {
     for (int k = 1; k < argc; ++k) {
         if (std::strncmp(argv[k], "--parse-once=", 13) == 0) return ParseOnce(argv[k] + 13);
+        if (std::strncmp(argv[k], "--write-once=", 13) == 0) {
+            const std::string arg = argv[k] + 13;
+            const size_t colon = arg.find(':');
+            if (colon == std::string::npos) return 2;
+            return WriteOnce(arg.substr(0, colon), std::atoi(arg.c_str() + colon + 1));
+        }
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -57,9 +57,7 @@ void PageArena::Drop(Page* page, int64_t n) noexcept {
 
 void PageArena::ReleaseToPage(Page* page) noexcept {
     if (ReleaseBatch* batch = s_batch) {
-        batch->Flush();
-        batch->page_ = page;
-        batch->count_ = 1;
+        batch->Switch(page);
         return;
     }
     Drop(page, 1);
@@ -72,6 +70,12 @@ PageArena::ReleaseBatch::ReleaseBatch() noexcept : outer_(s_batch) {
 PageArena::ReleaseBatch::~ReleaseBatch() {
     Flush();
     s_batch = outer_;
+}
+
+void PageArena::ReleaseBatch::Switch(Page* page) noexcept {
+    Flush();
+    page_ = page;
+    count_ = 1;
 }
 
 void PageArena::ReleaseBatch::Flush() noexcept {

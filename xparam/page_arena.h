@@ -72,9 +72,21 @@ class PageArena {
         ReleaseBatch(const ReleaseBatch&) = delete;
         ReleaseBatch& operator=(const ReleaseBatch&) = delete;
 
+        // Releases one placed block as part of this batch, wherever the
+        // thread's innermost batch is (a caller walking a tree passes its own).
+        void Add(void* block) noexcept {
+            Page* page = PageOf(block);
+            if (page == page_) {
+                ++count_;
+                return;
+            }
+            Switch(page);
+        }
+
       private:
         friend class PageArena;
         void Flush() noexcept;
+        void Switch(Page* page) noexcept;
         ReleaseBatch* outer_;
         Page* page_ = nullptr;
         int64_t count_ = 0;

@@ -23,6 +23,7 @@
 
 #include "platform/compiler.h"
 #include "xparam/page_arena.h"
+#include "xparam/short_copy.h"
 
 namespace xparam {
 
@@ -145,7 +146,7 @@ class BasicWideString {
         h->capacity = static_cast<uint32_t>(room / sizeof(Unit) - 1) | wide_string_detail::kInArena;
         h->length = static_cast<uint32_t>(length);
         Unit* units = UnitsOf(placed);
-        __builtin_memcpy(units, text, length * sizeof(Unit));
+        CopyShort(units, text, length * sizeof(Unit));
         units[length] = Unit(0);
         block_ = placed;
     }
@@ -206,6 +207,17 @@ class BasicWideString {
         block_ = nullptr;
     }
 
+    // Frees the block as ClearInline does, a page block as part of `batch`.
+    void ClearInBatch(PageArena::ReleaseBatch& batch) noexcept {
+        if (!block_) return;
+        if (Header()->capacity & wide_string_detail::kInArena) {
+            batch.Add(block_);
+        } else {
+            wide_string_detail::Free(block_, sizeof(Unit));
+        }
+        block_ = nullptr;
+    }
+
     void Clear() noexcept {
         wide_string_detail::Free(block_, sizeof(Unit));
         block_ = nullptr;
@@ -221,7 +233,12 @@ class BasicWideString {
         return a.View() == b.View();
     }
     bool Equals(const Unit* text, std::size_t length) const noexcept {
-        return View() == std::basic_string_view<Unit>(text ? text : EmptyUnits(), length);
+        if (length != Length()) return false;
+        const Unit* units = Data();
+        for (std::size_t k = 0; k < length; ++k) {
+            if (units[k] != text[k]) return false;
+        }
+        return true;
     }
 
   private:

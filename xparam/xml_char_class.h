@@ -6,7 +6,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+
+#include "platform/compiler.h"
+#include "platform/unit_search.h"
 
 namespace xparam {
 
@@ -75,17 +79,64 @@ inline constexpr bool IsXmlNameChar(char16_t c) {
     return IsXmlClass(c, kXmlName);
 }
 
-// Advances `p` over units outside `cls` (units above U+007F never belong to a
-// stop class) and returns the first one inside it, or `end`.
-// Four units a step while four remain, so the end is tested once per four.
-inline const char16_t* SkipUntilXmlClass(const char16_t* p, const char16_t* end, uint16_t cls) {
-    for (; end - p >= 4; p += 4) {
-        if (IsXmlClass(p[0], cls)) return p;
-        if (IsXmlClass(p[1], cls)) return p + 1;
-        if (IsXmlClass(p[2], cls)) return p + 2;
-        if (IsXmlClass(p[3], cls)) return p + 3;
+namespace xml_char_class_detail {
+
+// True when the ASCII units of `cls` are exactly `stops` (and, with
+// `controls`, the controls other than TAB, LF and CR).
+template <std::size_t N>
+constexpr bool StopsAre(uint16_t cls, const char16_t (&stops)[N], bool controls) {
+    for (int c = 0; c < 128; ++c) {
+        bool listed = controls && c < 0x20 && c != '\t' && c != '\n' && c != '\r';
+        for (std::size_t k = 0; k + 1 < N; ++k) listed = listed || stops[k] == c;
+        if (listed != ((kTable[c] & cls) != 0)) return false;
     }
-    while (p < end && !IsXmlClass(*p, cls)) ++p;
+    return true;
+}
+
+// Passes blocks of eight units without a unit of `kCls` (see
+// SkipBlocksWithout); the classes' units are listed here and checked
+// against the table.
+template <uint16_t kCls>
+CORVO_ALWAYS_INLINE const char16_t* SkipBlocks(const char16_t* p, const char16_t* end) {
+    using corvo::platform::kStopAtControls;
+    using corvo::platform::SkipBlocksWithout;
+    if constexpr (kCls == kXmlTextStop) {
+        static_assert(StopsAre(kCls, u"<&\r\n", false));
+        return SkipBlocksWithout<0, u'<', u'&', u'\r', u'\n'>(p, end);
+    } else if constexpr (kCls == kXmlValueStop) {
+        static_assert(StopsAre(kCls, u"&\"'\r\n", false));
+        return SkipBlocksWithout<0, u'&', u'"', u'\'', u'\r', u'\n'>(p, end);
+    } else if constexpr (kCls == kXmlCdataStop) {
+        static_assert(StopsAre(kCls, u"]\r\n", false));
+        return SkipBlocksWithout<0, u']', u'\r', u'\n'>(p, end);
+    } else if constexpr (kCls == kXmlCommentStop) {
+        static_assert(StopsAre(kCls, u"-\r\n", false));
+        return SkipBlocksWithout<0, u'-', u'\r', u'\n'>(p, end);
+    } else if constexpr (kCls == kXmlEscape) {
+        static_assert(StopsAre(kCls, u"&<>\"'", true));
+        return SkipBlocksWithout<kStopAtControls, u'&', u'<', u'>', u'"', u'\''>(p, end);
+    } else {
+        (void)end;
+        return p;  // short runs (references, markup bodies): unit by unit
+    }
+}
+
+}  // namespace xml_char_class_detail
+
+// Advances `p` over units outside `kCls` (units above U+007F never belong to
+// a stop class) and returns the first one inside it, or `end`. Long runs pass
+// eight units a step where the target has SSE2; the rest four units a step
+// while four remain, so the end is tested once per four.
+template <uint16_t kCls>
+inline const char16_t* SkipUntilXmlClass(const char16_t* p, const char16_t* end) {
+    p = xml_char_class_detail::SkipBlocks<kCls>(p, end);
+    for (; end - p >= 4; p += 4) {
+        if (IsXmlClass(p[0], kCls)) return p;
+        if (IsXmlClass(p[1], kCls)) return p + 1;
+        if (IsXmlClass(p[2], kCls)) return p + 2;
+        if (IsXmlClass(p[3], kCls)) return p + 3;
+    }
+    while (p < end && !IsXmlClass(*p, kCls)) ++p;
     return p;
 }
 

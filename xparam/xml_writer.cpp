@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "platform/ascii_blocks.h"
 #include "platform/compiler.h"
 #include "platform/utf_codec.h"
 #include "xparam/entity_decoder.h"
@@ -89,7 +90,7 @@ void XmlWriter<Unit>::PutText(const char16_t* text, size_t length) {
     } else {
         // No unit makes more than three bytes (a surrogate pair makes four).
         Room(length * 3);
-        size_t k = 0;
+        size_t k = corvo::platform::NarrowAsciiBlocks(text, length, cur_);
         while (k < length && text[k] < 0x80) {
             cur_[k] = static_cast<Unit>(text[k]);
             ++k;
@@ -108,7 +109,7 @@ void XmlWriter<Unit>::PutEscaped(const char16_t* text, size_t length) {
     const char16_t* const end = text + length;
     for (;;) {
         const char16_t* s = p;
-        p = SkipUntilXmlClass(p, end, kXmlEscape);
+        p = SkipUntilXmlClass<kXmlEscape>(p, end);
         if (s < p) PutText(s, static_cast<size_t>(p - s));
         if (p == end) return;
         const char16_t c = *p++;

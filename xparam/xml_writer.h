@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "xparam/short_copy.h"
 #include "xparam/wide_string.h"
 #include "xparam/xparam_impl.h"
 
@@ -58,7 +59,7 @@ class XmlWriter {
     // Units already in the output form.
     void PutUnits(const Unit* units, size_t length) {
         Room(length);
-        if (length) __builtin_memcpy(cur_, units, length * sizeof(Unit));
+        CopyShort(cur_, units, length * sizeof(Unit));
         cur_ += length;
     }
     void PutUnits(View units) { PutUnits(units.data(), units.size()); }

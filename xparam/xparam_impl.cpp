@@ -132,14 +132,6 @@ void PutCopy(const CharT* text, std::size_t length, const CharT*& pOut, int& nLe
 // ---------------------------------------------------------------------------
 // Lifetime
 
-XParamImpl::~XParamImpl() {
-    // The subtree goes before the node's own value, so the node's blocks are
-    // the last of its tree to be freed (see ReleaseChildren).
-    if (children_) ReleaseChildren();
-    ReleaseValue();
-    name_.ClearInline();
-}
-
 namespace {
 
 // Runs the destructor and frees the block to its page or to the pool.
@@ -161,6 +153,27 @@ void XParamImpl::Destroy(XParamImpl* node) noexcept {
 
 void XParamImpl::ChildListDeleter::operator()(ChildList* list) const noexcept {
     DestroyBlock(list, list->inArena);
+}
+
+// What the destructor does for a node the reader placed, once its children are
+// gone and its name index dropped, with its page blocks released in `batch`.
+CORVO_ALWAYS_INLINE void XParamImpl::DestroyPlacedLeaf(XParamImpl* node,
+                                                       PageArena::ReleaseBatch& batch) noexcept {
+    if (ChildList* list = node->children_.release()) {
+        if (list->inArena) {
+            list->~ChildList();
+            batch.Add(list);
+        } else {
+            delete list;
+        }
+    }
+    if (node->kind_ == ValueKind::String) {
+        node->value_.text.ClearInBatch(batch);
+        node->kind_ = ValueKind::Empty;
+    }
+    node->name_.ClearInBatch(batch);
+    node->~XParamImpl();
+    batch.Add(node);
 }
 
 void XParamImpl::ReleaseChildren() noexcept {
@@ -208,7 +221,12 @@ void XParamImpl::ReleaseChildren() noexcept {
         if (node == this) return;
         XParamImpl* up = node->parent_;
         node->parent_ = nullptr;
-        Destroy(node);  // no children left: its destructor frees its own blocks only
+        // No children left: only the node's own blocks remain to be freed.
+        if (node->inArena_) {
+            DestroyPlacedLeaf(node, batch);
+        } else {
+            Destroy(node);
+        }
         node = up;
     }
 }
@@ -714,15 +732,6 @@ void XParamImpl::SetValue(char v) {
 }
 void XParamImpl::SetValue() {
     ReleaseValue();
-}
-
-WideString& XParamImpl::MutableStringValue() {
-    if (kind_ != ValueKind::String) {
-        ReleaseValue();
-        new (&value_.text) WideString();
-        kind_ = ValueKind::String;
-    }
-    return value_.text;
 }
 
 // ---------------------------------------------------------------------------

@@ -24,8 +24,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
+#include "platform/compiler.h"
 #include "xparam/name_index.h"
 #include "xparam/page_arena.h"
 #include "xparam/ref_counter_base.h"
@@ -38,7 +40,13 @@ namespace xparam {
 class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
   public:
     XParamImpl() noexcept { value_.bits = 0; }
-    ~XParamImpl() override;
+    ~XParamImpl() override {
+        // The subtree goes before the node's own value, so the node's blocks
+        // are the last of its tree to be freed (see ReleaseChildren).
+        if (children_) ReleaseChildren();
+        if (kind_ != ValueKind::Empty) ReleaseValue();
+        name_.ClearInline();
+    }
 
     // Nodes and child lists live in the small-block pool.
     static void* operator new(std::size_t size) { return SmallBlockPool::Allocate(size); }
@@ -144,6 +152,31 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     // references, so the caller borrows it. With an arena, the node (and this
     // node's child list when it is created now) is placed in it.
     XParamImpl* AppendNewChild(PageArena* arena = nullptr);
+    // The same for the reader's hot path, with the node (and a new child list)
+    // placed in `arena`.
+    XParamImpl* AppendNewPlacedChild(PageArena& arena) {
+        ChildList* list = children_.get();
+        if (list == nullptr) {
+            static_assert(sizeof(ChildList) <= PageArena::kMaxPlaced);
+            list = ::new (arena.Place(sizeof(ChildList))) ChildList();
+            list->inArena = true;
+            children_.reset(list);
+        } else if (CORVO_UNLIKELY(list->index != nullptr)) {
+            return AppendNewChild(&arena);
+        }
+        static_assert(sizeof(XParamImpl) <= PageArena::kMaxPlaced);
+        XParamImpl* child = ::new (arena.Place(sizeof(XParamImpl))) XParamImpl();
+        child->inArena_ = true;
+        // Nobody else can see the node yet: its two link references are set
+        // directly.
+        child->SetUnsharedCount(2);
+        child->prev_ = list->last;
+        (list->last ? list->last->next_ : list->first) = child;
+        list->last = child;
+        ++list->count;
+        child->parent_ = this;
+        return child;
+    }
     const WideString& NameText() const noexcept { return name_; }
     // The name for appending in place. Only for a node whose parent has no name
     // index (a node being built); use SetName otherwise.
@@ -154,7 +187,14 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     }
     // Makes the value a String (keeping the text when it already is one) and
     // returns it for appending in place.
-    WideString& MutableStringValue();
+    WideString& MutableStringValue() {
+        if (kind_ != ValueKind::String) {
+            if (kind_ != ValueKind::Empty) ReleaseValue();
+            new (&value_.text) WideString();
+            kind_ = ValueKind::String;
+        }
+        return value_.text;
+    }
     ValueKind Kind() const noexcept { return kind_; }
     NodeKind NodeKindCode() const noexcept { return nodeKind_; }
     XParamImpl* ParentNode() const noexcept { return parent_; }
@@ -246,6 +286,7 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     // and in reverse document order. Children held elsewhere survive with
     // their subtrees.
     void ReleaseChildren() noexcept;
+    static void DestroyPlacedLeaf(XParamImpl* node, PageArena::ReleaseBatch& batch) noexcept;
 
     ValueKind kind_ = ValueKind::Empty;
     NodeKind nodeKind_ = NodeKind::Element;

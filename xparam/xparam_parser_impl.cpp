@@ -253,7 +253,7 @@ const char16_t* XParamParserImpl::ReadReference(const char16_t* amp, char16_t cl
                                                 WideString* target) {
     const char16_t* q = amp + 1;
     for (;;) {
-        q = SkipUntilXmlClass(q, end_, kXmlReferenceStop);
+        q = SkipUntilXmlClass<kXmlReferenceStop>(q, end_);
         if (q == end_) return q;  // still open when the input ends
         const char16_t c = *q;
         if (c == ';') break;
@@ -300,7 +300,7 @@ CORVO_ALWAYS_INLINE void XParamParserImpl::CloseElement() {
 }
 
 CORVO_ALWAYS_INLINE XParamImpl* XParamParserImpl::NewChild() {
-    return current_->AppendNewChild(&arena_);  // the child list's links keep it
+    return current_->AppendNewPlacedChild(arena_);  // the child list's links keep it
 }
 
 // ---------------------------------------------------------------------------
@@ -315,12 +315,12 @@ CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnText(const char16_t* p) 
         if (p != end && *p == '<') {
             markupStart_ = p;
             state_ = ReaderState::TagOpen;
-            return p + 1;
+            return p + 1 < end ? OnTagOpen(p + 1) : p + 1;
         }
     }
     for (;;) {
         const char16_t* s = p;
-        p = SkipUntilXmlClass(p, end, kXmlTextStop);
+        p = SkipUntilXmlClass<kXmlTextStop>(p, end);
         const bool collected = !text_.Empty();
         // Leading blanks would be trimmed at the commit: skip them now.
         if (!collected) {
@@ -335,7 +335,7 @@ CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnText(const char16_t* p) 
                 CommitText(s, static_cast<size_t>(p - s));  // straight from the input
             }
             state_ = ReaderState::TagOpen;
-            return p + 1;
+            return p + 1 < end ? OnTagOpen(p + 1) : p + 1;
         }
         if (s < p) text_.Append(s, static_cast<size_t>(p - s));
         if (p == end) return p;
@@ -362,7 +362,7 @@ CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnTagOpen(const char16_t* 
             return p + 1;
         case '/':
             state_ = ReaderState::EndTagName;
-            return p + 1;
+            return p + 1 < end_ ? OnEndTagName(p + 1) : p + 1;
         default:
             break;
     }
@@ -371,8 +371,40 @@ CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnTagOpen(const char16_t* 
     current_ = element;
     const char16_t* q = SkipXmlName(p + 1, end_);
     element->MutableName().AssignInArena(arena_, p, static_cast<size_t>(q - p));
+    return OnStartTagRest(q);
+}
+
+CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnStartTagRest(const char16_t* q) {
+    // The common shape in one pass: attributes `name="value"` after single
+    // spaces, the tag closed by ">". Whatever else comes (other blanks, line
+    // breaks, references, "/>", errors, the end of the input) is left to the
+    // states from a point where they would have been anyway, so positions,
+    // line counts and errors stay theirs.
+    const char16_t* const end = end_;
+    // Right after the name the reader is in ElementName, after an attribute
+    // in AttributeList (where a name may follow a value directly).
     state_ = ReaderState::ElementName;
-    return q < end_ ? OnElementName(q) : q;
+    for (;;) {
+        if (q == end) return q;
+        if (*q == '>') {
+            EnterText();
+            return q + 1;
+        }
+        if (*q != ' ') return state_ == ReaderState::ElementName ? OnElementName(q) : q;
+        const char16_t* n = q + 1;
+        state_ = ReaderState::AttributeList;
+        if (n == end || !IsXmlNameChar(*n)) return n;
+        const char16_t* e = SkipXmlName(n + 1, end);
+        if (end - e < 2 || e[0] != '=' || (e[1] != '"' && e[1] != '\'')) return n;
+        const char16_t* v = e + 2;
+        const char16_t* stop = SkipUntilXmlClass<kXmlValueStop>(v, end);
+        if (stop == end || *stop != e[1]) return n;
+        XParamImpl* attribute = NewChild();
+        attribute->MutableName().AssignInArena(arena_, n, static_cast<size_t>(e - n));
+        attribute->MutableStringValue().AssignInArena(arena_, v, static_cast<size_t>(stop - v));
+        attribute->SetNodeKind(NodeKind::Attribute);
+        q = stop + 1;
+    }
 }
 
 CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::ExtendName(const char16_t* p) {
@@ -457,7 +489,7 @@ CORVO_ALWAYS_INLINE const char16_t* XParamParserImpl::OnAttributeValue(const cha
     const char16_t* const end = end_;
     for (;;) {
         const char16_t* s = p;
-        p = SkipUntilXmlClass(p, end, kXmlValueStop);
+        p = SkipUntilXmlClass<kXmlValueStop>(p, end);
         if (p != end && *p == quote_) {
             // The value exactly as collected, not trimmed: straight from the
             // input unless a reference or a line break came before.
@@ -535,7 +567,7 @@ const char16_t* XParamParserImpl::OnBang(const char16_t* p) {
 
 const char16_t* XParamParserImpl::OnDeclaration(const char16_t* p) {
     for (;;) {
-        p = SkipUntilXmlClass(p, end_, kXmlMarkupStop);
+        p = SkipUntilXmlClass<kXmlMarkupStop>(p, end_);
         if (p == end_) return p;
         if (*p == '>') {
             EnterText();
@@ -554,7 +586,7 @@ const char16_t* XParamParserImpl::OnCommentStart(const char16_t* p) {
 
 const char16_t* XParamParserImpl::OnComment(const char16_t* p) {
     for (;;) {
-        const char16_t* q = SkipUntilXmlClass(p, end_, kXmlCommentStop);
+        const char16_t* q = SkipUntilXmlClass<kXmlCommentStop>(p, end_);
         if (q > p) match_ = 0;
         if (q == end_) return q;
         if (*q == '-') {
@@ -606,7 +638,7 @@ const char16_t* XParamParserImpl::OnCdata(const char16_t* p) {
     const char16_t* const end = end_;
     for (;;) {
         const char16_t* s = p;
-        p = SkipUntilXmlClass(p, end, kXmlCdataStop);
+        p = SkipUntilXmlClass<kXmlCdataStop>(p, end);
         if (s < p) text_.Append(s, static_cast<size_t>(p - s));
         if (p == end) return p;
         if (*p != ']') {
@@ -652,7 +684,7 @@ const char16_t* XParamParserImpl::OnPiTarget(const char16_t* p) {
 
 const char16_t* XParamParserImpl::OnPiBody(const char16_t* p) {
     for (;;) {
-        const char16_t* q = SkipUntilXmlClass(p, end_, kXmlPiStop);
+        const char16_t* q = SkipUntilXmlClass<kXmlPiStop>(p, end_);
         if (q > p) match_ = 0;
         if (q == end_) return q;
         const char16_t c = *q;

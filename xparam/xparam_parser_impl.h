@@ -80,6 +80,8 @@ class XParamParserImpl : public ref_counter_base<XParamParser, XParamParserImpl>
     const char16_t* OnText(const char16_t* p);
     const char16_t* OnTagOpen(const char16_t* p);
     const char16_t* OnElementName(const char16_t* p);
+    // The rest of a start tag after the element's name.
+    const char16_t* OnStartTagRest(const char16_t* p);
     const char16_t* OnAttributeList(const char16_t* p);
     const char16_t* OnAttributeName(const char16_t* p);
     const char16_t* OnBeforeEquals(const char16_t* p);

@@ -54,6 +54,28 @@ std::string_view ByteView(const ByteString& bytes) {
     return {reinterpret_cast<const char*>(bytes.Data()), bytes.Length()};
 }
 
+bool IsAscii(const char* text) {
+    if (text == nullptr) return true;
+    for (; *text; ++text) {
+        if (static_cast<unsigned char>(*text) >= 0x80) return false;
+    }
+    return true;
+}
+
+std::basic_string_view<unsigned char> AsciiView(const char* text) {
+    if (text == nullptr) return {};
+    return {reinterpret_cast<const unsigned char*>(text), std::strlen(text)};
+}
+
+// Hands a UTF-8 result to the caller's holder; too long a result is the empty
+// text.
+const char* FilledUtf8(ByteString& out, int& nLen, XInResSlot& res) {
+    if (out.Empty() || out.Length() > static_cast<uint32_t>(INT32_MAX)) return "";
+    const ByteString& bytes = XStrInRes<unsigned char>::Fill(res, out);
+    nLen = static_cast<int>(bytes.Length());
+    return ByteView(bytes).data();
+}
+
 // The file form: the declaration, the line break, then the tree.
 bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
                   std::u16string_view indent, std::u16string_view lineBreak,
@@ -133,6 +155,13 @@ const char* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char* pIn
                                        XInResSlot& res) {
     nLen = 0;
     if (pRoot == nullptr) return "";
+    if (codePage == corvo::platform::kCodePageUtf8 && IsAscii(pIndent) && IsAscii(pLineBreak)) {
+        // ASCII is its own UTF-8 and UTF-16 form: nothing to convert.
+        ByteString out;
+        XmlWriter<unsigned char>(AsciiView(pIndent), AsciiView(pLineBreak), out)
+            .Write(XParamImpl::From(pRoot));
+        return FilledUtf8(out, nLen, res);
+    }
     const WideString indent = Widen(pIndent, codePage);
     const WideString lineBreak = Widen(pLineBreak, codePage);
     if (codePage == corvo::platform::kCodePageUtf8) {
@@ -142,10 +171,7 @@ const char* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char* pIn
         ByteString out;
         XmlWriter<unsigned char>(indentBytes.View(), lineBreakBytes.View(), out)
             .Write(XParamImpl::From(pRoot));
-        if (out.Empty() || out.Length() > static_cast<uint32_t>(INT32_MAX)) return "";
-        const ByteString& bytes = XStrInRes<unsigned char>::Fill(res, out);
-        nLen = static_cast<int>(bytes.Length());
-        return ByteView(bytes).data();
+        return FilledUtf8(out, nLen, res);
     }
     WideString text;
     XmlWriter<char16_t>(View(indent), View(lineBreak), text).Write(XParamImpl::From(pRoot));
