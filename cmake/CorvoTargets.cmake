@@ -1,8 +1,8 @@
 # corvo_library(NAME [LIBS ...] [NOT_ON_WINDOWS file.cpp ...]): a static library
 # made of every source file of one directory. Each directory of the tree is one
 # layer (see docs/architecture.md). NOT_ON_WINDOWS lists the sources that the
-# Windows builds leave out for now (they need services that come with the
-# Windows COM module; see docs/platforms.md).
+# Windows builds leave out (the POSIX stand-ins for what Windows itself
+# provides, such as the COM ABI layer; see docs/platforms.md).
 function(corvo_library name)
   cmake_parse_arguments(ARG "" "" "LIBS;NOT_ON_WINDOWS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)

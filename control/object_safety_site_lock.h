@@ -17,11 +17,12 @@ inline constexpr DWORD kSiteLockVersion = 0x00010015;
 
 struct IObjectSafetySiteLock : IObjectSafety {
     // In: kSiteLockQuery*; out: the answer. Other queries: 0 and E_NOTIMPL.
-    virtual HRESULT QuerySiteLockInfo(DWORD* pdwInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QuerySiteLockInfo(DWORD* pdwInfo) = 0;
     // The allowed-site table (owned by the control, valid for the process).
-    virtual HRESULT GetAllowedSiteList(const SiteLockEntry** ppEntries, DWORD* pcEntries) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAllowedSiteList(const SiteLockEntry** ppEntries,
+                                                         DWORD* pcEntries) = 0;
     // The lock does not expire: both outputs 0 and E_NOTIMPL.
-    virtual HRESULT GetSiteLockExpiry(DWORD* pdwFlags, ULONGLONG* pullExpiry) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSiteLockExpiry(DWORD* pdwFlags, ULONGLONG* pullExpiry) = 0;
 
   protected:
     ~IObjectSafetySiteLock() = default;

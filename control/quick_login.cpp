@@ -9,6 +9,7 @@
 #include "control/sso_login_ctrl.h"
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/com_ptr.h"
+#include "platform/com/ole_text.h"
 
 namespace corvo::control {
 namespace {
@@ -28,7 +29,7 @@ std::u16string ReadFullUserId(ISSOData* data) {
     BstrPtr name = RequiredBstr(kKeyFullUserID);
     BstrPtr value;
     data->GetDataStr(name.Get(), value.Out());  // the result is judged by the value alone
-    return value ? std::u16string(value.Get()) : std::u16string();
+    return value ? std::u16string(AsUtf16(value.Get())) : std::u16string();
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "control/login_request_line.h"
 #include "corvo_sso_login.h"
 #include "data/sso_login_record.h"
 #include "data/xparam_sl_helper.h"
@@ -31,18 +32,6 @@
 
 namespace corvo::control {
 
-// The class of the IM client's per-account windows; the request line starts
-// with it.
-inline constexpr std::u16string_view kImWindowClass =
-    u"Quorix{416219FA-7221-43cf-A056-359CA4BC9FEA}";
-inline constexpr std::u16string_view kLoginRequestVerb = u"Corvo:reqssologin?";
-inline constexpr std::u16string_view kBlockNameParameter = u"&fname=";
-inline constexpr std::u16string_view kEventNameParameter = u"&ename=";
-inline constexpr std::u16string_view kBlockSizeParameter = u"&fsize=";
-
-// WM_COPYDATA's wParam and dwData for a request.
-inline constexpr uint64_t kLoginRequestWParam = 0;
-inline constexpr uint64_t kLoginRequestDataKind = 1;
 // How long delivering the request line may take, and how long the control
 // waits for the client's completion signal. Fixed.
 inline constexpr std::chrono::milliseconds kLoginRequestSendBound{2000};

@@ -24,13 +24,13 @@ class CClassFactory final : public IClassFactory {
     CClassFactory& operator=(const CClassFactory&) = delete;
 
     // IUnknown: IUnknown and IClassFactory.
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
 
     // IClassFactory
-    HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override;
-    HRESULT LockServer(BOOL fLock) override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override;
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override;
 
   private:
     explicit CClassFactory(CreateFunction create) : create_(create) {}

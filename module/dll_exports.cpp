@@ -8,16 +8,31 @@
 #include "module/module_exports.h"
 #include "module/module_registration.h"
 #include "module/module_state.h"
+#include "platform/com/dispatch_impl.h"
 #include "platform/com/module_lock.h"
+#include "platform/compiler.h"
+#include "platform/module_entry.h"
+
+namespace corvo::platform {
+
+// Builds the module state now, while the module is being loaded.
+bool OnModuleAttach() noexcept {
+    try {
+        return module::ModuleState::Instance().initialised();
+    } catch (...) {
+        return false;
+    }
+}
+
+void OnModuleDetach() noexcept {
+    module::ModuleState::Instance().ReleaseClassObjects();
+    com::ReleaseDispatchCache();
+}
+
+}  // namespace corvo::platform
 
 namespace corvo::module {
 namespace {
-
-// Runs at load time, before dlopen returns: builds the module state now, so
-// the module's own path is taken while the load path still means what it did.
-__attribute__((constructor)) void OnModuleLoad() {
-    ModuleState::Instance();
-}
 
 template <class Work>
 HRESULT Guarded(Work work) noexcept {
@@ -44,21 +59,21 @@ HRESULT UpdateRegistration(RegistrarMode mode) noexcept {
 
 extern "C" {
 
-__attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid,
-                                                                 void** ppv) {
+CORVO_MODULE_EXPORT HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid,
+                                                             void** ppv) {
     return corvo::module::Guarded(
         [&] { return corvo::module::ModuleState::Instance().GetClassObject(rclsid, riid, ppv); });
 }
 
-__attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
+CORVO_MODULE_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     return corvo::com::ModuleLock::Count() == 0 ? S_OK : S_FALSE;
 }
 
-__attribute__((visibility("default"))) HRESULT DllRegisterServer() {
+CORVO_MODULE_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer() {
     return corvo::module::UpdateRegistration(corvo::module::RegistrarMode::kRegister);
 }
 
-__attribute__((visibility("default"))) HRESULT DllUnregisterServer() {
+CORVO_MODULE_EXPORT HRESULT STDAPICALLTYPE DllUnregisterServer() {
     return corvo::module::UpdateRegistration(corvo::module::RegistrarMode::kUnregister);
 }
 

@@ -5,6 +5,7 @@
 #include "module/registrar_store_registry.h"
 #include "module/registry_scripts.h"
 #include "module/type_library_registration.h"
+#include "platform/thread_locale.h"
 
 namespace corvo::module {
 namespace {
@@ -40,6 +41,7 @@ HRESULT UpdateClasses(const Registrar& registrar, RegistrarMode mode, RegistrarR
 
 HRESULT RegisterModule(std::string_view module_path, RegistrarRegistry& registry,
                        RegistrarError* error) {
+    const platform::ScopedSystemThreadLocale locale;
     Registrar registrar;
     HRESULT hr = PrepareRegistrar(module_path, &registrar);
     if (SUCCEEDED(hr))
@@ -53,6 +55,7 @@ HRESULT RegisterModule(std::string_view module_path, RegistrarRegistry& registry
 
 HRESULT UnregisterModule(std::string_view module_path, RegistrarRegistry& registry,
                          RegistrarError* error) {
+    const platform::ScopedSystemThreadLocale locale;
     Registrar registrar;
     HRESULT hr = PrepareRegistrar(module_path, &registrar);
     if (SUCCEEDED(hr)) hr = UpdateClasses(registrar, RegistrarMode::kUnregister, registry, error);

@@ -3,6 +3,7 @@
 #include "module/class_table.h"
 #include "module/module_exports.h"
 #include "module/module_path.h"
+#include "platform/com/module_lock.h"
 
 namespace corvo::module {
 
@@ -33,7 +34,7 @@ HRESULT ModuleState::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     const ClassTableRow* row = FindClass(rclsid);
     if (!row) return CLASS_E_CLASSNOTAVAILABLE;
     CClassFactory*& slot = class_objects_[row - ClassTable().data()];
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(com::ModuleLock::CriticalSection());
     if (!slot) {
         slot = CClassFactory::Create(row->create);
         if (!slot) return E_OUTOFMEMORY;
@@ -42,7 +43,7 @@ HRESULT ModuleState::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
 }
 
 void ModuleState::ReleaseClassObjects() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(com::ModuleLock::CriticalSection());
     for (CClassFactory*& slot : class_objects_) {
         if (slot) slot->Release();
         slot = nullptr;

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <array>
-#include <mutex>
 #include <string>
 
 #include "module/class_factory.h"
@@ -44,7 +43,6 @@ class ModuleState {
 
     bool initialised_ = false;
     std::string module_path_;
-    std::mutex mutex_;  // guards the creation of class objects
     std::array<CClassFactory*, 3> class_objects_{};
 };
 

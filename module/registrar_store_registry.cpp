@@ -1,5 +1,9 @@
 #include "module/registrar_store_registry.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace corvo::module {
 
 namespace {
@@ -30,8 +34,8 @@ bool RegistrarStoreRegistry::TreePath(RegistryRoot root, std::string_view path, 
 
 HRESULT RegistrarStoreRegistry::KeyExists(RegistryRoot root, std::string_view path) {
     return OnTree(root, path, [this](const std::string& full) {
-        const platform::RegistryKey* key = nullptr;
-        const HRESULT hr = tree_.OpenKey(full, &key);
+        std::vector<std::string> subkeys;
+        const HRESULT hr = tree_.EnumSubkeys(full, &subkeys);
         return FAILED(hr) ? MissingIsFalse(hr) : S_OK;
     });
 }
@@ -61,10 +65,12 @@ HRESULT RegistrarStoreRegistry::DeleteTree(RegistryRoot root, std::string_view p
 
 HRESULT RegistrarStoreRegistry::DeleteKeyIfEmpty(RegistryRoot root, std::string_view path) {
     return OnTree(root, path, [this](const std::string& full) {
-        const platform::RegistryKey* key = nullptr;
-        const HRESULT hr = tree_.OpenKey(full, &key);
+        std::vector<std::string> subkeys;
+        std::vector<std::pair<std::string, std::string>> values;
+        HRESULT hr = tree_.EnumSubkeys(full, &subkeys);
+        if (SUCCEEDED(hr)) hr = tree_.EnumValues(full, &values);
         if (FAILED(hr)) return MissingIsFalse(hr);
-        if (!key->empty()) return S_FALSE;
+        if (!subkeys.empty() || !values.empty()) return S_FALSE;
         return tree_.DeleteKey(full);
     });
 }

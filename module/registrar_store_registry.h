@@ -1,10 +1,11 @@
-// RegistrarStoreRegistry: the registrar's view of the per-user registry tree
-// kept by RegistryStore on POSIX.
+// RegistrarStoreRegistry: the registrar's view of the current user's registry
+// tree of RegistryStore (the per-user file on POSIX, the registry itself on
+// Windows).
 //
 // The tree is HKEY_CURRENT_USER. HKCU paths map to it directly; HKCR paths
 // map to HKCU\Software\Classes (per-user registration, which needs no
 // administrator rights); HKLM is refused with
-// HResultFromWin32(ERROR_ACCESS_DENIED) as the store has no machine hive.
+// HResultFromWin32(ERROR_ACCESS_DENIED): registration is per user only.
 #pragma once
 
 #include <functional>

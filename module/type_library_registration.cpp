@@ -3,6 +3,7 @@
 #include "control/module_directory.h"
 #include "platform/com/guid_text.h"
 #include "platform/strict_utf8.h"
+#include "platform/type_library.h"
 
 namespace corvo::module {
 namespace {
@@ -34,9 +35,9 @@ std::string TypeLibraryScript(const com::LibraryDescription& library) {
         "   NoRemove TypeLib\n   {\n    " +
         libid + "\n    {\n     " + version +
         " = s '%TYPELIB_HELP%'\n     {\n"
-        "      FLAGS = s '0'\n"
+        "      FLAGS = s '%TYPELIB_FLAGS%'\n"
         "      HELPDIR = s '%HELPDIR%'\n"
-        "      '0'\n      {\n       win32 = s '%MODULE%'\n      }\n"
+        "      '0'\n      {\n       '%TYPELIB_PLATFORM%' = s '%MODULE%'\n      }\n"
         "     }\n    }\n   }\n"
         "   NoRemove Interface\n   {\n";
     for (uint32_t i = 0; i < library.interface_count; ++i) {
@@ -60,9 +61,25 @@ HRESULT AddTypeLibraryReplacements(const com::LibraryDescription& library,
                                    std::string_view module_path, Registrar* registrar) {
     std::string help;
     if (!library.help || !platform::StrictUtf16ToUtf8(library.help, help)) return E_INVALIDARG;
+    std::string system = "win32";
+    uint16_t flags = 0;
+    if (platform::SystemHasTypeLibraries()) {
+        // The module's own library decides; it must be the one described.
+        platform::TypeLibraryIdentity identity;
+        const HRESULT loaded = platform::LoadModuleTypeLibrary(module_path, &identity);
+        if (FAILED(loaded)) return loaded;
+        if (!IsEqualGUID(identity.libid, *library.libid) ||
+            identity.major_version != library.major_version ||
+            identity.minor_version != library.minor_version)
+            return TYPE_E_LIBNOTREGISTERED;
+        system = identity.platform;
+        flags = identity.flags;
+    }
     HRESULT hr = registrar->AddReplacement("TYPELIB_HELP", help);
     if (SUCCEEDED(hr))
         hr = registrar->AddReplacement("HELPDIR", control::ModuleDirectory<char>(module_path));
+    if (SUCCEEDED(hr)) hr = registrar->AddReplacement("TYPELIB_PLATFORM", system);
+    if (SUCCEEDED(hr)) hr = registrar->AddReplacement("TYPELIB_FLAGS", std::to_string(flags));
     return hr;
 }
 

@@ -1,25 +1,25 @@
-// Type-library registration on POSIX.
-//
-// Windows registers a type library (RegisterTypeLib) by writing its keys into
-// the registry; there is no type library file here, because the interfaces are
-// described to IDispatch by the static tables generated from the IDL. The keys
-// are written all the same, derived from the same generated library
-// description, so that a host reading the registry finds what it would find on
-// Windows:
+// Type-library registration: the keys that RegisterTypeLibForUser writes,
+// written by the registrar below HKCU\Software\Classes on every system, so
+// that registration is per user without administrator rights wherever it
+// runs (docs/registration.md says why the system's own registration is not
+// used on Windows):
 //
 //   TypeLib\{LIBID}\<major>.<minor>      = the library's help string
-//       FLAGS                            = "0"
+//       FLAGS                            = the library's flags, in decimal
 //       HELPDIR                          = the module's directory, with its
 //                                          trailing separator
-//       0\win32                          = the module's path
+//       0\<platform>                     = the module's path
 //   Interface\{IID}                      = the interface name (each dual interface)
 //       ProxyStubClsid, ProxyStubClsid32 = the automation marshaler's CLSID
 //       TypeLib                          = {LIBID}, value Version = "<major>.<minor>"
 //
-// all below HKCU\Software\Classes. The keys are written by the registrar from
-// a script built out of the description, so registration and unregistration
-// follow the registrar's rules: unregistering removes exactly these keys
-// (`TypeLib` and `Interface` themselves stay, as `NoRemove` keys).
+// On Windows the module's own type library (its resource, or the ".tlb" file
+// beside it) is loaded first: it must be the library the IDL describes, and
+// it gives the platform ("win32", "win64") and the flags. POSIX has no type
+// library file (IDispatch is served from the static tables generated from
+// the IDL): there the platform is "win32" and the flags 0. Unregistering
+// removes exactly these keys (`TypeLib` and `Interface` themselves stay, as
+// `NoRemove` keys).
 #pragma once
 
 #include <string>
@@ -34,7 +34,8 @@ namespace corvo::module {
 inline constexpr char kAutomationMarshalerClsid[] = "{00020424-0000-0000-C000-000000000046}";
 
 // The registrar script for `library`. It uses the replacement variables
-// MODULE, HELPDIR and TYPELIB_HELP (see TypeLibraryReplacements).
+// MODULE, HELPDIR, TYPELIB_HELP, TYPELIB_PLATFORM and TYPELIB_FLAGS (see
+// AddTypeLibraryReplacements).
 std::string TypeLibraryScript(const com::LibraryDescription& library);
 
 // Adds the variables the script needs (MODULE is expected to be set already).

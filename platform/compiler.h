@@ -11,6 +11,8 @@
 #define CORVO_PREFETCH_WRITE(p) __builtin_prefetch((p), 1)
 #define CORVO_NOINLINE __attribute__((noinline))
 #define CORVO_ALWAYS_INLINE inline __attribute__((always_inline))
+// The index of the lowest set bit of a non-zero unsigned int.
+#define CORVO_LOWEST_BIT(x) __builtin_ctz(x)
 #else
 #define CORVO_LIKELY(x) (x)
 #define CORVO_UNLIKELY(x) (x)
@@ -18,6 +20,26 @@
 #define CORVO_PREFETCH_WRITE(p) ((void)(p))
 #define CORVO_NOINLINE
 #define CORVO_ALWAYS_INLINE inline
+#define CORVO_LOWEST_BIT(x) CorvoLowestBit(x)
+inline int CorvoLowestBit(unsigned int x) {
+    int n = 0;
+    while ((x & 1u) == 0) {
+        x >>= 1;
+        ++n;
+    }
+    return n;
+}
+#endif
+
+// Marks the module's exported entry points. ELF builds hide everything else
+// (-fvisibility=hidden) and need the visibility; the Windows DLL names its
+// exports in module/CorvoSSOLogin.def and needs nothing here.
+#if defined(_WIN32)
+#define CORVO_MODULE_EXPORT
+#elif defined(__GNUC__) || defined(__clang__)
+#define CORVO_MODULE_EXPORT __attribute__((visibility("default")))
+#else
+#define CORVO_MODULE_EXPORT
 #endif
 
 // Memory with a given alignment. The C runtime of Windows has no aligned_alloc;

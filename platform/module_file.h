@@ -21,6 +21,14 @@
 #include <optional>
 #include <string>
 
+// The file name of a loadable module called `stem` (a string literal) on
+// this system: "lib<stem>.so" on POSIX, "<stem>.dll" on Windows.
+#ifdef _WIN32
+#define CORVO_MODULE_FILE_NAME(stem) stem ".dll"
+#else
+#define CORVO_MODULE_FILE_NAME(stem) "lib" stem ".so"
+#endif
+
 namespace corvo::platform {
 
 // Characters of the caller's buffer, terminating NUL included.

@@ -5,7 +5,7 @@
 #pragma once
 
 #ifdef _WIN32
-#error "The page location on Windows comes with the Windows COM module."
+#include "platform/win32/page_location.h"
 #else
 #include "platform/posix/page_location.h"
 #endif

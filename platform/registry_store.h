@@ -5,7 +5,7 @@
 #pragma once
 
 #ifdef _WIN32
-#error "The Windows registry store comes with the Windows COM module."
+#include "platform/win32/registry_store.h"
 #else
 #include "platform/posix/registry_store.h"
 #endif

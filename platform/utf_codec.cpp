@@ -253,8 +253,7 @@ size_t AsciiToUtf16(const uint8_t* in, size_t count, char16_t* out, size_t capac
 size_t Utf16ToAscii(const char16_t* in, size_t count, uint8_t* out, size_t capacity) {
     size_t n = 0;
     for (size_t k = 0; k < count; ++k) {
-        char16_t u = in[k];
-        if (IsHighSurrogate(u) && k + 1 < count && IsLowSurrogate(in[k + 1])) ++k;
+        const char16_t u = in[k];
         if (out != nullptr) {
             if (n >= capacity) return kConversionNoRoom;
             out[n] = u < 0x80 ? static_cast<uint8_t>(u) : '?';

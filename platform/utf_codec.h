@@ -7,7 +7,8 @@
 //  - UTF-16 byte input/output keeps lone surrogates as they are; an odd last
 //    input byte becomes U+FFFD;
 //  - US-ASCII: bytes above 0x7F become U+FFFD; characters above U+007F
-//    become "?" (one per code point).
+//    become "?" (one per UTF-16 unit, as on Windows: a surrogate pair
+//    makes "??").
 #pragma once
 
 #include <cstddef>

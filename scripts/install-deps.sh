@@ -23,7 +23,7 @@ test_packages=(
   chromium chromium-driver python3
   googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 mingw-w64-tools
-  wine wine64
+  wine wine64 libwine-dev
 )
 
 packages=("${demo_packages[@]}")

@@ -20,6 +20,13 @@ setup)
     # Its standard streams must not be the test run's, or ctest would wait for it.
     "$wineserver" -p </dev/null >/dev/null 2>&1
     "$loader" wineboot --init </dev/null >/dev/null 2>&1
+    # Without a display, Wine refuses top-level windows ("no driver could be
+    # loaded"); its null graphics driver gives real windows and messages with
+    # nothing drawn. It takes effect for a new server.
+    "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    "$wineserver" -k >/dev/null 2>&1 || true
+    "$wineserver" -w >/dev/null 2>&1 || true
+    "$wineserver" -p </dev/null >/dev/null 2>&1
     # The prefix is ready when a program runs in it.
     "$loader" cmd /c exit 0 </dev/null >/dev/null 2>&1
     echo "wine prefix ready: $prefix"

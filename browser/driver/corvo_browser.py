@@ -337,20 +337,14 @@ class BrowserSession:
 
     @staticmethod
     def _stop_group(process):
-        """Stops chromedriver and whatever it started (its own process group)."""
-        try:
-            os.killpg(process.pid, signal.SIGTERM)
-        except ProcessLookupError:
-            pass
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            pass
-        try:
-            os.killpg(process.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            pass
+        """Stops chromedriver and whatever it started (its own process group):
+        SIGTERM first, then SIGKILL for what is left, waiting after each."""
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            try:
+                os.killpg(process.pid, sig)
+            except ProcessLookupError:
+                pass
+            try:
+                process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/com/com.h"
+#include "platform/com/ole_text.h"
 
 namespace corvo {
 
@@ -24,7 +25,7 @@ class BstrPtr {
     // A new BSTR holding exactly these code units (embedded NULs included);
     // holds null when allocation fails.
     static BstrPtr FromText(std::u16string_view text) {
-        return BstrPtr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+        return BstrPtr(SysAllocStringLen(AsOleText(text.data()), static_cast<UINT>(text.size())));
     }
 
     void Reset(BSTR owned = nullptr) {
@@ -38,9 +39,7 @@ class BstrPtr {
 
     BSTR Get() const { return s_; }
     // The whole recorded length, embedded NULs included.
-    std::u16string_view View() const {
-        return s_ ? std::u16string_view(s_, SysStringLen(s_)) : std::u16string_view();
-    }
+    std::u16string_view View() const { return AsUtf16View(s_, s_ ? SysStringLen(s_) : 0); }
     explicit operator bool() const { return s_ != nullptr; }
 
   private:

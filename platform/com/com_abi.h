@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #define STDMETHODCALLTYPE
+#define STDAPICALLTYPE
 #define STDAPI extern "C" HRESULT
 #define STDMETHOD(name) virtual HRESULT name
 #define STDMETHOD_(type, name) virtual type name

@@ -106,6 +106,7 @@ struct LibraryDescription {
 
 // Specialised by the generated header for every interface of the IDL file:
 //   static constexpr const InterfaceDescription& description;
+//   static constexpr const LibraryDescription& library;  // the library holding it
 template <class Interface>
 struct InterfaceTraits;
 

@@ -13,6 +13,10 @@ void ModuleLock::Lock() noexcept {
 void ModuleLock::Unlock() noexcept {
     g_lock_count.fetch_sub(1, std::memory_order_acq_rel);
 }
+std::mutex& ModuleLock::CriticalSection() noexcept {
+    static std::mutex section;
+    return section;
+}
 LONG ModuleLock::Count() noexcept {
     return g_lock_count.load(std::memory_order_acquire);
 }

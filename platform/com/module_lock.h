@@ -2,6 +2,8 @@
 // The module may unload (DllCanUnloadNow answers S_OK) only when it is 0.
 #pragma once
 
+#include <mutex>
+
 #include "platform/com/com.h"
 
 namespace corvo::com {
@@ -12,6 +14,9 @@ class ModuleLock {
     static void Lock() noexcept;
     static void Unlock() noexcept;
     static LONG Count() noexcept;
+    // The module's critical section: guards the lazy creation of the class
+    // objects and of the cached type information.
+    static std::mutex& CriticalSection() noexcept;
 };
 
 // Holds one module lock for its lifetime.

@@ -14,22 +14,12 @@
 #include <span>
 #include <string_view>
 
+#include "platform/copy_data_result.h"
 #include "platform/posix/copy_data_packet.h"
 #include "platform/posix/im_endpoint_directory.h"
 #include "platform/posix/unique_fd.h"
 
 namespace corvo::platform {
-
-enum class SendOutcome {
-    kSent,      // the receiver answered; the result is its LRESULT
-    kTimedOut,  // no answer within the bound: the receiver is hung or too slow
-    kFailed,    // no such endpoint, refused, closed without answering, bad reply
-};
-
-struct SendResult {
-    SendOutcome outcome = SendOutcome::kFailed;
-    int64_t result = 0;
-};
 
 // Connects to socket `socketName` of `directory`, sends the message and waits
 // for the answer; connecting, sending and waiting together take at most

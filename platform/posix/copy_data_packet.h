@@ -21,6 +21,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/copy_data_message.h"
+
 namespace corvo::platform {
 
 inline constexpr uint32_t kWmCopyData = 0x004A;
@@ -28,12 +30,6 @@ inline constexpr size_t kCopyDataHeaderSize = 32;
 inline constexpr size_t kCopyDataReplySize = 16;
 // Largest cbData carried; larger messages are refused by both sides.
 inline constexpr uint32_t kMaxCopyDataBytes = 64 * 1024;
-
-struct CopyDataMessage {
-    uint64_t wParam = 0;
-    uint64_t dwData = 0;
-    std::vector<uint8_t> data;
-};
 
 // Nothing when the data is larger than kMaxCopyDataBytes.
 std::optional<std::vector<uint8_t>> EncodeCopyDataRequest(uint64_t wParam, uint64_t dwData,

@@ -92,15 +92,10 @@ size_t IconvConverter::ToUtf16(const uint8_t* in, size_t count, char16_t* out, s
 
 size_t IconvConverter::FromUtf16(const char16_t* in, size_t count, uint8_t* out, size_t capacity) {
     if (!Valid()) return kConversionFailed;
-    return Run<uint8_t>(
-        cd_, in, count * 2, out, capacity, uint8_t{'?'}, [](const char* at, size_t left) -> size_t {
-            // One "?" per code point: a refused surrogate pair goes as a whole.
-            char16_t u[2] = {};
-            std::memcpy(u, at, left >= 4 ? 4 : 2);
-            const bool pair =
-                left >= 4 && u[0] >= 0xD800 && u[0] <= 0xDBFF && u[1] >= 0xDC00 && u[1] <= 0xDFFF;
-            return pair ? 4 : 2;
-        });
+    return Run<uint8_t>(cd_, in, count * 2, out, capacity, uint8_t{'?'},
+                        // One "?" per UTF-16 unit, as Windows' converters give for a character
+                        // outside the code page: a refused surrogate pair makes "??".
+                        [](const char*, size_t) -> size_t { return 2; });
 }
 
 IconvConverter* IconvConverter::ForThread(const char* codeset, Direction direction) {

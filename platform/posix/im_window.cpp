@@ -1,7 +1,8 @@
-#include "platform/posix/im_window.h"
+#include "platform/im_window.h"
 
 #include <new>
 
+#include "platform/posix/copy_data_channel.h"
 #include "platform/posix/window_registry.h"
 
 namespace corvo::platform {

@@ -23,9 +23,9 @@
 #include <string>
 #include <string_view>
 
-namespace corvo::platform {
+#include "platform/window_kind.h"
 
-enum class WindowKind { kTopLevel, kMessageOnly };
+namespace corvo::platform {
 
 struct WindowRegistration {
     uint64_t id = 0;  // the sequence number in the file name; not part of the text

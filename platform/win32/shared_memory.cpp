@@ -47,6 +47,14 @@ std::optional<SharedMemory> SharedMemory::Create(std::u16string_view name, uint6
         SetErrnoFromLastError();
         return std::nullopt;
     }
+    // CreateFileMappingW opens a live mapping of that name instead of failing;
+    // creation fails here, as it does on every other system, so that a name
+    // in use is never shared by accident.
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(mapping);
+        errno = EEXIST;
+        return std::nullopt;
+    }
     return Adopt(mapping, true);
 }
 

@@ -27,8 +27,9 @@ class SharedMemory {
   public:
     enum class Access { kReadOnly, kReadWrite };
 
-    // Creates the mapping (CreateFileMappingW on the paging file, read/write),
-    // or opens it when one of that name exists already (used unchanged).
+    // Creates the mapping (CreateFileMappingW on the paging file, read/write).
+    // A live mapping of that name fails the creation with EEXIST (the system
+    // call would open it), as creation fails on POSIX.
     static std::optional<SharedMemory> Create(std::u16string_view name, uint64_t size);
     // Opens an existing mapping (OpenFileMappingW).
     static std::optional<SharedMemory> Open(std::u16string_view name, Access access);

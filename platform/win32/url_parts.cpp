@@ -3,6 +3,8 @@
 #include <shlwapi.h>
 #include <windows.h>
 
+#include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "platform/com/ole_text.h"
@@ -16,6 +18,38 @@ namespace {
 // parsers disagree; and NUL, which the wide-string call would stop at.
 constexpr bool IsRejectedUnit(char16_t unit) {
     return unit <= 0x20 || unit == 0x7F || unit == u'\\';
+}
+
+// True when every surrogate in `text` is part of a pair: the other systems'
+// parser takes UTF-8, which a lone surrogate cannot be written in.
+bool SurrogatesArePaired(std::u16string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xDC00 && unit <= 0xDFFF) return false;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+// UrlGetPartW hands the port over as written ("99999", "80:80", "8o"); the
+// other systems' parser refuses such an address, and so does this one. No
+// port, an empty one (the scheme's default) and an address whose scheme has
+// no ports (the call fails) are fine.
+bool PortIsValid(const wchar_t* address) {
+    wchar_t port[16];
+    DWORD length = static_cast<DWORD>(std::size(port));
+    const HRESULT hr = ::UrlGetPartW(address, port, &length, URL_PART_PORT, 0);
+    if (hr != S_OK) return hr != E_POINTER;  // no port (E_POINTER: a port too long)
+    if (length > 5) return false;
+    unsigned long value = 0;
+    for (DWORD i = 0; i < length; ++i) {
+        if (port[i] < L'0' || port[i] > L'9') return false;
+        value = value * 10 + static_cast<unsigned long>(port[i] - L'0');
+    }
+    return value <= 65535;
 }
 
 // The longest scheme and address the system's URL functions know (wininet.h).
@@ -51,6 +85,7 @@ bool UrlParts::Crack(std::u16string_view address) {
     for (char16_t unit : address) {
         if (IsRejectedUnit(unit)) return false;
     }
+    if (!SurrogatesArePaired(address)) return false;
     // UrlGetPartW parses on every call; an address it cannot take at all
     // (no scheme) is refused here, once.
     wchar_t scheme[kMaxSchemeLength + 1];
@@ -58,6 +93,7 @@ bool UrlParts::Crack(std::u16string_view address) {
     const std::u16string copy(address);
     if (FAILED(::UrlGetPartW(corvo::AsOleText(copy.c_str()), scheme, &length, URL_PART_SCHEME, 0)))
         return false;
+    if (!PortIsValid(corvo::AsOleText(copy.c_str()))) return false;
     handle_ = std::make_unique<Handle>(Handle{copy});
     return true;
 }
@@ -76,10 +112,14 @@ UrlPartStatus UrlParts::Get(UrlPart part, size_t maxLength, std::u16string& out)
         hr = ::UrlGetPartW(address, buffer.data(), &length, ToUrlPart(part), 0);
     }
     if (hr == E_POINTER) return UrlPartStatus::kTooLong;
+    // An address without user information has no user name and no password:
+    // the call refuses those parts with E_INVALIDARG. "http://@host" and
+    // "http://:@host" give them present and empty (S_OK, nothing written),
+    // which the site lock refuses like any user information.
+    if (hr == E_INVALIDARG && (part == UrlPart::kUserName || part == UrlPart::kPassword))
+        return UrlPartStatus::kAbsent;
     if (FAILED(hr)) return UrlPartStatus::kFailed;
-    // The system reports a missing part and an empty one alike (S_FALSE or
-    // nothing written).
-    if (hr == S_FALSE || length == 0) return UrlPartStatus::kAbsent;
+    if (hr == S_FALSE) return UrlPartStatus::kAbsent;
     if (length > maxLength) return UrlPartStatus::kTooLong;
     out.assign(corvo::AsUtf16View(buffer.data(), length));
     return UrlPartStatus::kOk;

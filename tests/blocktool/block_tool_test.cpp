@@ -315,6 +315,9 @@ TEST(BlockTool, UsageErrors) {
         {{"doc", "login", "--user", ""}, "empty"},
     };
     for (const Case& c : cases) {
+        // Arguments that are not UTF-8 exist only where arguments are bytes.
+        const bool notUtf8 = c.message == "not valid UTF-8";
+        if (notUtf8 && !corvo::test::ToolTakesArgumentBytes()) continue;
         const Outcome o = RunTool(c.args, "text");
         EXPECT_EQ(o.exitCode, 2) << c.args.back() << ": " << o.err;
         EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;

@@ -141,4 +141,9 @@ ProgramResult RunTool(const std::string& builtPath, const std::vector<std::strin
     return RunProgram(emulator, emulated, options);
 }
 
+bool ToolTakesArgumentBytes() {
+    const char* exe = std::getenv("CORVO_TOOL_EXE");
+    return exe == nullptr || *exe == '\0';
+}
+
 }  // namespace corvo::test

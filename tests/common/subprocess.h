@@ -43,6 +43,11 @@ struct ProgramFiles {
 ProgramResult RunTool(const std::string& builtPath, const std::vector<std::string>& args,
                       const ProgramOptions& options = {});
 
+// False when RunTool starts another build named by CORVO_TOOL_EXE: a Windows
+// program's arguments are UTF-16 text, so bytes that are not UTF-8 cannot
+// reach it as they are.
+bool ToolTakesArgumentBytes();
+
 // Starts `program` with `args`; its pid, or -1 when it could not be started.
 pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& args,
                    const ProgramFiles& files, const ProgramOptions& options = {});

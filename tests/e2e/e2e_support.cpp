@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <thread>
 
+#include "control/login_request_line.h"
 #include "platform/com/module_lock.h"
+#include "platform/im_window.h"
 #include "platform/posix/exchange_object_directory.h"
 #include "platform/strict_utf8.h"
 
@@ -45,17 +48,134 @@ PrivateEnvironment::~PrivateEnvironment() {
     fs::remove_all(root_, ignored);
 }
 
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// `program` (a built path) or its substitute named by `exeVariable`, and the
+// arguments to start it with (the emulator first, when there is one).
+std::pair<std::string, std::vector<std::string>> Command(const std::string& program,
+                                                         const char* exeVariable,
+                                                         std::vector<std::string> args) {
+    const std::string exe = Environment(exeVariable);
+    if (exe.empty()) return {program, std::move(args)};
+    const std::string emulator = Environment("CORVO_TOOL_EMULATOR");
+    if (emulator.empty()) return {exe, std::move(args)};
+    args.insert(args.begin(), exe);
+    return {emulator, std::move(args)};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+bool UnderEmulator() {
+    return !Environment("CORVO_TOOL_EMULATOR").empty();
+}
+
+std::string SubstituteModuleMissing() {
+    const std::string exe = Environment("CORVO_TOOL_EXE");
+    if (exe.empty()) return {};
+    const fs::path module =
+        fs::path(exe).parent_path().parent_path() / "module" / "CorvoSSOLogin.dll";
+    return fs::exists(module) ? std::string() : module.string() + " has not been built";
+}
+
+MachineClassMirror::MachineClassMirror() {
+    if (!UnderEmulator()) return;
+    const auto [program, command] = Command("", "CORVO_OBJECT_PROBE_EXE", {"mirror-user-classes"});
+    const auto probe = RunProgram(program, command);
+    EXPECT_EQ(probe.exitCode, 0) << probe.err;
+    for (auto line : Lines(probe.out)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) copied_.push_back(line);
+    }
+}
+
+MachineClassMirror::~MachineClassMirror() {
+    if (copied_.empty()) return;
+    std::vector<std::string> args{"remove-machine-classes"};
+    args.insert(args.end(), copied_.begin(), copied_.end());
+    const auto [program, command] = Command("", "CORVO_OBJECT_PROBE_EXE", args);
+    RunProgram(program, command);
+}
+
+SsoRun RunSso(const std::vector<std::string>& args) {
+    const auto start = Clock::now();
+    SsoRun run{test::RunTool(CORVO_SSO_PATH, args)};
+    run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    return run;
+}
+
+std::vector<RequestNames> RecordedNames(const ClientProcess& client) {
+    static const std::regex kLine(R"(.*&fname=([^&]*)&ename=([^&]*)&fsize=8208$)");
+    std::vector<RequestNames> names;
+    for (const auto& line : client.Records("request")) {
+        std::smatch m;
+        if (std::regex_match(line, m, kLine))
+            names.push_back({Utf16(m[1].str()), Utf16(m[2].str())});
+    }
+    return names;
+}
+
+std::vector<std::string> LiveObjects(const std::vector<std::string>& names) {
+    std::vector<std::string> live;
+    if (!UnderEmulator()) {
+        for (const auto& name : names)
+            if (BlockExists(Utf16(name))) live.push_back(name);
+        return live;
+    }
+    std::vector<std::string> args{"objects"};
+    args.insert(args.end(), names.begin(), names.end());
+    const auto [program, command] = Command("", "CORVO_OBJECT_PROBE_EXE", args);
+    const auto probe = RunProgram(program, command);
+    EXPECT_EQ(probe.exitCode, 0) << probe.err;
+    for (const auto& line : Lines(probe.out))
+        if (!line.ends_with(" none")) live.push_back(line.substr(0, line.rfind(' ')));
+    return live;
+}
+
+std::vector<std::string> ImWindows() {
+    const std::string className = Utf8(control::kImWindowClass);
+    if (UnderEmulator()) {
+        const auto [program, command] =
+            Command("", "CORVO_OBJECT_PROBE_EXE", {"windows", className});
+        const auto probe = RunProgram(program, command);
+        EXPECT_EQ(probe.exitCode, 0) << probe.err;
+        return Lines(probe.out);
+    }
+    std::vector<std::string> windows;
+    for (auto [parent, kind] : {std::pair{platform::ImWindowParent::kDesktop, "top-level "},
+                                std::pair{platform::ImWindowParent::kMessageOnly, "message-only "}})
+        for (const auto& entry : platform::EnumerateImWindows(parent, control::kImWindowClass))
+            windows.push_back(kind + Utf8(entry.title));
+    return windows;
+}
+
 ClientProcess::ClientProcess(const PrivateEnvironment& env, std::vector<std::string> args,
                              std::string name) {
     const fs::path ready = env.root() / (name + ".ready");
     output_ = env.root() / (name + ".out");
+    // A client of the same name before this one left its ready file.
+    std::error_code ignored;
+    fs::remove(ready, ignored);
     args.push_back("--ready-file");
     args.push_back(ready.string());
+    const auto [program, command] =
+        Command(CORVO_IMCLIENT_PATH, "CORVO_IMCLIENT_EXE", std::move(args));
     pid_ = test::SpawnProgram(
-        CORVO_IMCLIENT_PATH, args,
+        program, command,
         {.out = output_.string(), .err = (env.root() / (name + ".err")).string()});
     if (pid_ < 0) return;
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    const auto deadline = Clock::now() + std::chrono::seconds(UnderEmulator() ? 60 : 10);
     while (Clock::now() < deadline) {
         if (fs::exists(ready)) {
             ready_ = true;

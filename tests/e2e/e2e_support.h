@@ -1,6 +1,12 @@
 // Helpers of the end-to-end tests: a private directory per test (endpoint
 // directory and registry), the reference IM client as a child process, a
 // control hosted on an allowed page, and the shared-memory namespace.
+//
+// The programs can be another build's: with CORVO_TOOL_EXE and
+// CORVO_IMCLIENT_EXE set, corvo-sso and the client are those programs,
+// started through CORVO_TOOL_EMULATOR when that is set too (corvo-sso.exe and
+// corvo-imclient.exe under wine64; CORVO_OBJECT_PROBE_EXE then names the
+// program that looks into the Windows session, tests/objectprobe).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -67,6 +73,52 @@ class ClientProcess {
 // Programs run to their end: corvo::test::RunProgram.
 using test::ProgramResult;
 using test::RunProgram;
+
+// True when the programs are another system's build run through an emulator.
+bool UnderEmulator();
+
+// Why the substituted corvo-sso cannot host the control, or "" when it can:
+// under an emulator the module must have been built beside it
+// (../module/CorvoSSOLogin.dll).
+std::string SubstituteModuleMissing();
+
+// Under an emulator (Wine, whose COM runtime reads the machine's classes
+// only): the current user's class registrations copied to the machine's keys
+// while the object lives, so that CoCreateInstance and LoadRegTypeLib find
+// them as Windows finds per-user registrations. Nothing to do natively.
+class MachineClassMirror {
+  public:
+    MachineClassMirror();
+    ~MachineClassMirror();
+    MachineClassMirror(const MachineClassMirror&) = delete;
+    MachineClassMirror& operator=(const MachineClassMirror&) = delete;
+
+  private:
+    std::vector<std::string> copied_;
+};
+
+// corvo-sso (this build's, or CORVO_TOOL_EXE) with `args`, to its end; the
+// time it took.
+struct SsoRun {
+    ProgramResult result;
+    std::chrono::milliseconds elapsed{0};
+};
+SsoRun RunSso(const std::vector<std::string>& args);
+
+// The block and event names of the requests the client recorded
+// (--print-requests).
+struct RequestNames {
+    std::u16string block, event;
+};
+std::vector<RequestNames> RecordedNames(const ClientProcess& client);
+
+// Which of the exchange objects named `names` (UTF-8) still exist, in the
+// order given: a block, an event or any other object holding the name.
+std::vector<std::string> LiveObjects(const std::vector<std::string>& names);
+
+// The IM client windows that exist: "top-level TITLE" for each, then
+// "message-only TITLE" for each, in the system's order.
+std::vector<std::string> ImWindows();
 
 // A control hosted on an allowed page.
 ComPtr<ISSOLoginCtrl> NewHostedControl();

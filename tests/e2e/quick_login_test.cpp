@@ -19,21 +19,6 @@ using namespace std::chrono_literals;
 
 constexpr char kAccount[] = "cnmarketquick";
 
-// The block and event names of the requests the client recorded.
-struct RequestNames {
-    std::u16string block, event;
-};
-std::vector<RequestNames> RecordedNames(const ClientProcess& client) {
-    static const std::regex kLine(R"(.*&fname=([^&]*)&ename=([^&]*)&fsize=8208$)");
-    std::vector<RequestNames> names;
-    for (const auto& line : client.Records("request")) {
-        std::smatch m;
-        if (std::regex_match(line, m, kLine))
-            names.push_back({Utf16(m[1].str()), Utf16(m[2].str())});
-    }
-    return names;
-}
-
 void ExpectNothingLeft(const ClientProcess& client) {
     for (const auto& n : RecordedNames(client)) {
         EXPECT_FALSE(BlockExists(n.block)) << Utf8(n.block);

@@ -1,122 +1,46 @@
 // The address corpus (hostile_addresses.tsv): shapes that have let attacker
 // pages through allow-lists of this kind, and plainly allowed addresses, each
-// with the verdict reasoned from the rules and the parser.
+// with the verdict reasoned from the rules and the parser. A build whose
+// address parser reads some of them otherwise names a file of its own
+// verdicts for those (CORVO_SITELOCK_PLATFORM_CORPUS, same columns); such a
+// verdict may refuse what the corpus allows, never allow what it refuses.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "control/site_lock.h"
-#include "platform/strict_utf8.h"
 #include "tests/sitelock/default_site_table.h"
+#include "tests/sitelock/hostile_address_corpus.h"
 
 namespace corvo {
 namespace {
 
-struct CorpusRow {
-    int line = 0;
-    std::u16string address;
-    int32_t zone = 0;
-    bool allowed = false;
-    std::string verdict;
-    std::string reason;
-};
+using testing::CorpusRow;
+using testing::LoadHostileAddressCorpus;
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Undoes the corpus escapes: \\ \t \n \r \0 and \uXXXX (one UTF-16 code unit,
-// so lone surrogates can be written).
-bool Unescape(const std::string& text, std::u16string& out) {
-    std::string pending;  // plain UTF-8 run
-    auto flush = [&]() {
-        std::u16string run;
-        if (!platform::StrictUtf8ToUtf16(pending, run)) return false;
-        out += run;
-        pending.clear();
-        return true;
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            pending.push_back(text[i]);
-            continue;
-        }
-        if (++i == text.size()) return false;
-        char16_t unit;
-        switch (text[i]) {
-            case '\\':
-                unit = u'\\';
-                break;
-            case 't':
-                unit = u'\t';
-                break;
-            case 'n':
-                unit = u'\n';
-                break;
-            case 'r':
-                unit = u'\r';
-                break;
-            case '0':
-                unit = u'\0';
-                break;
-            case 'u': {
-                if (i + 4 >= text.size()) return false;
-                unsigned value = 0;
-                for (int k = 1; k <= 4; ++k) {
-                    const int digit = HexDigit(text[i + k]);
-                    if (digit < 0) return false;
-                    value = value * 16 + static_cast<unsigned>(digit);
-                }
-                unit = static_cast<char16_t>(value);
-                i += 4;
-                break;
-            }
-            default:
-                return false;
-        }
-        if (!flush()) return false;
-        out.push_back(unit);
-    }
-    return flush();
-}
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    while (true) {
-        const size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
-
+// The corpus with this build's own verdicts put in place of the ones it
+// overrides. Every override must name an address of the corpus and may only
+// turn "allowed" into "refused".
 std::vector<CorpusRow> LoadCorpus() {
-    std::ifstream in(CORVO_SITELOCK_CORPUS);
-    EXPECT_TRUE(in.good()) << "cannot open " << CORVO_SITELOCK_CORPUS;
-    std::vector<CorpusRow> rows;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (line.empty() || line[0] == '#') continue;
-        const std::vector<std::string> fields = SplitTabs(line);
-        CorpusRow row;
-        row.line = number;
-        if (fields.size() != 5 || !Unescape(fields[0], row.address) ||
-            (fields[2] != "allowed" && fields[2] != "refused")) {
-            ADD_FAILURE() << "malformed corpus line " << number;
-            continue;
+    std::vector<CorpusRow> rows = LoadHostileAddressCorpus(CORVO_SITELOCK_CORPUS);
+#ifdef CORVO_SITELOCK_PLATFORM_CORPUS
+    for (const CorpusRow& own : LoadHostileAddressCorpus(CORVO_SITELOCK_PLATFORM_CORPUS)) {
+        bool found = false;
+        for (CorpusRow& row : rows) {
+            if (row.text != own.text || row.zone != own.zone) continue;
+            found = true;
+            EXPECT_TRUE(row.allowed || !own.allowed)
+                << "line " << own.line << " of the platform's verdicts allows what line "
+                << row.line << " of the corpus refuses";
+            row.allowed = own.allowed;
+            row.verdict = own.verdict;
+            row.reason = own.reason;
         }
-        row.zone = std::stoi(fields[1]);
-        row.allowed = fields[2] == "allowed";
-        row.verdict = fields[3];
-        row.reason = fields[4];
-        rows.push_back(std::move(row));
+        EXPECT_TRUE(found) << "line " << own.line
+                           << " of the platform's verdicts names no corpus address";
     }
+#endif
     return rows;
 }
 
@@ -128,9 +52,9 @@ TEST(HostileAddressCorpus, EveryAddressGetsItsReasonedVerdict) {
         const SiteLockDecision decision =
             CSiteLock::Check(testing::kDefaultSiteTable, row.address, row.zone);
         EXPECT_EQ(decision.allowed(), row.allowed)
-            << "line " << row.line << " (" << row.reason << ")";
+            << "line " << row.line << " " << row.text << " (" << row.reason << ")";
         EXPECT_EQ(SiteLockVerdictName(decision.verdict), row.verdict)
-            << "line " << row.line << " (" << row.reason << ")";
+            << "line " << row.line << " " << row.text << " (" << row.reason << ")";
         // "allowed" and the verdict name must agree within the corpus itself.
         EXPECT_EQ(row.allowed, row.verdict == "allowed") << "line " << row.line;
         allowed += row.allowed ? 1 : 0;

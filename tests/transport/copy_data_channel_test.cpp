@@ -10,7 +10,7 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/posix/im_window.h"
+#include "platform/im_window.h"
 #include "platform/posix/published_window.h"
 #include "platform/posix/window_registry.h"
 #include "transport_test_support.h"

@@ -1,4 +1,4 @@
-#include "platform/posix/im_window.h"
+#include "platform/im_window.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/quick_login.h"
+#include "control/login_request_line.h"
 
 namespace corvo::imclient {
 

@@ -5,7 +5,7 @@
 
 #include "control/exchange_block.h"
 #include "data/xparam_sl_helper.h"
-#include "platform/posix/named_event.h"
+#include "platform/named_event.h"
 #include "platform/strict_utf8.h"
 #include "tools/corvo-imclient/login_request.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/copy_data_packet.h"
+#include "platform/copy_data_message.h"
 #include "tools/corvo-imclient/client_options.h"
 
 namespace corvo::imclient {

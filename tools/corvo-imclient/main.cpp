@@ -1,17 +1,19 @@
 // corvo-imclient: the reference IM client. It keeps the client's side of the
 // quick-login contract (docs/ipc.md) for the accounts named on its command
-// line until SIGTERM or SIGINT, then removes everything it published.
+// line until it is asked to stop (SIGTERM or SIGINT; on Windows Ctrl+C,
+// Ctrl+Break or the end of the console session), then removes everything it
+// published.
 //
 // Exit codes: 0 stopped by a signal; 1 could not publish; 2 usage error.
-#include <signal.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 
+#include "platform/binary_stdio.h"
+#include "platform/command_line.h"
+#include "platform/im_client_endpoint.h"
 #include "platform/strict_utf8.h"
 #include "tools/corvo-imclient/client_options.h"
 #include "tools/corvo-imclient/im_client.h"
@@ -31,7 +33,7 @@ bool WriteReadyFile(const std::string& path) {
     const std::string temp = path + ".tmp";
     {
         std::ofstream out(temp, std::ios::trunc);
-        out << ::getpid() << "\n";
+        out << platform::CurrentProcessId() << "\n";
         if (!out.flush()) return false;
     }
     return std::rename(temp.c_str(), path.c_str()) == 0;
@@ -39,6 +41,8 @@ bool WriteReadyFile(const std::string& path) {
 
 int Run(int argc, char** argv) {
     CLI::App app{"corvo-imclient: the reference IM client for quick logins"};
+    // "/tmp/x" is a path on every system, never a "/option".
+    app.allow_windows_style_options(false);
     ClientOptions options;
     std::vector<std::string> accounts, hangAccounts, noUserBlock;
     std::string directory, answerUrl, clientVersion = "9.1.0.2025";
@@ -74,7 +78,11 @@ int Run(int argc, char** argv) {
     app.add_option("--ready-file", options.readyFile,
                    "Write this file (holding the process ID) once everything is published");
     try {
-        app.parse(argc, argv);
+        // The arguments as UTF-8, as on Linux (not through the ANSI code page).
+        std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& arg : args) pointers.push_back(arg.data());
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
         for (const auto& a : accounts) options.accounts.push_back(Utf16(a, "--account"));
         for (const auto& a : hangAccounts) options.hangAccounts.insert(Utf16(a, "--hang-account"));
         for (const auto& a : noUserBlock) options.noUserBlock.insert(Utf16(a, "--no-user-block"));
@@ -84,20 +92,13 @@ int Run(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 2;
     }
-    if (!directory.empty()) ::setenv("CORVO_IM_DIR", directory.c_str(), 1);
-
-    // The signals are taken by sigwait below; every thread inherits the mask.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
+    // Before any window's thread starts.
+    platform::InterceptStopRequests();
 
     const std::string readyFile = options.readyFile;
     ImClient client(std::move(options));
     std::string error;
-    if (!client.Start(&error)) {
+    if (!client.Start(directory, &error)) {
         std::cerr << "corvo-imclient: error: " << error << "\n";
         return 1;
     }
@@ -105,8 +106,7 @@ int Run(int argc, char** argv) {
         std::cerr << "corvo-imclient: error: cannot write the ready file " << readyFile << "\n";
         return 1;
     }
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    platform::WaitForStopRequest();
     client.Stop();
     return 0;
 }
@@ -115,6 +115,8 @@ int Run(int argc, char** argv) {
 }  // namespace corvo::imclient
 
 int main(int argc, char** argv) {
+    // The records are LF-terminated on every system.
+    corvo::platform::SetBinaryStandardStreams();
     try {
         return corvo::imclient::Run(argc, argv);
     } catch (const std::exception& e) {

@@ -1,11 +1,17 @@
 #include "tools/corvo-sso/control_factory.h"
 
 #include "module/module_exports.h"
+#include "platform/com_activation.h"
+#include "platform/registry_store.h"
 #include "tools/corvo-sso/inproc_server_lookup.h"
 
 namespace corvo::cli {
+namespace {
 
-HRESULT CreateLoginControl(InprocModule* module, ComPtr<IDispatch>* control, std::string* message) {
+// The class as the current user's registration names it, from the module that
+// registration names, through its own class object.
+HRESULT CreateFromUserRegistration(InprocModule* module, ComPtr<IDispatch>* control,
+                                   std::string* message) {
     const platform::RegistryStore store;  // the current user's registry
     InprocServerLocation location;
     HRESULT hr = FindInprocServer(store, module::kSSOLoginCtrlProgId, &location, message);
@@ -20,6 +26,21 @@ HRESULT CreateLoginControl(InprocModule* module, ComPtr<IDispatch>* control, std
         return hr;
     }
     return factory->CreateInstance(nullptr, IID_IDispatch, control->OutVoid());
+}
+
+}  // namespace
+
+HRESULT CreateLoginControl(InprocModule* module, ComPtr<IDispatch>* control, std::string* message) {
+    std::u16string progId;
+    for (const char* c = module::kSSOLoginCtrlProgId; *c; ++c) progId.push_back(char16_t(*c));
+    // The system's COM runtime first, as a browser creates the control. A
+    // runtime that does not see the user's own registration (there is none on
+    // POSIX; Wine 8 reads classes from the machine's keys only) leaves it to
+    // the host.
+    const HRESULT hr =
+        platform::CreateRegisteredInProcess(progId, IID_IDispatch, control->OutVoid());
+    if (hr != REGDB_E_CLASSNOTREG) return hr;
+    return CreateFromUserRegistration(module, control, message);
 }
 
 }  // namespace corvo::cli

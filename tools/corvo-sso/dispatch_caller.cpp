@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/com/ole_text.h"
+
 namespace corvo::cli {
 
 ScopedVariant ScopedVariant::Long(LONG value) {
@@ -38,7 +40,7 @@ HRESULT DispatchCaller::Call(std::u16string_view name, std::initializer_list<con
                              VARIANT* result) const {
     if (!target_) return E_POINTER;
     std::u16string text(name);
-    LPOLESTR names[] = {text.data()};
+    LPOLESTR names[] = {AsOleText(text.data())};
     DISPID dispid = DISPID_UNKNOWN;
     HRESULT hr = target_->GetIDsOfNames(GUID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
     if (FAILED(hr)) return hr;

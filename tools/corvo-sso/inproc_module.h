@@ -1,5 +1,5 @@
-// InprocModule: an in-process COM server loaded into this process (dlopen),
-// with its four exports.
+// InprocModule: an in-process COM server loaded into this process
+// (platform/loadable_module.h), with its four exports.
 //
 // The holder unloads the module when it goes away, but only when the module
 // agrees (DllCanUnloadNow answers S_OK): a module that still has live objects
@@ -7,10 +7,12 @@
 // code.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "module/module_exports.h"
 #include "platform/com/com.h"
+#include "platform/loadable_module.h"
 
 namespace corvo::cli {
 
@@ -27,7 +29,7 @@ class InprocModule {
     // be loaded, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) when an export is
     // missing.
     HRESULT Load(const std::string& path, std::string* message);
-    bool loaded() const { return handle_ != nullptr; }
+    bool loaded() const { return module_.has_value(); }
 
     HRESULT GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) const {
         return get_class_object_(rclsid, riid, ppv);
@@ -39,7 +41,7 @@ class InprocModule {
   private:
     void Unload();
 
-    void* handle_ = nullptr;
+    std::optional<platform::LoadableModule> module_;
     module::DllGetClassObjectFunction get_class_object_ = nullptr;
     module::DllCanUnloadNowFunction can_unload_now_ = nullptr;
     module::DllRegisterServerFunction register_server_ = nullptr;

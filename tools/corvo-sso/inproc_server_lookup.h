@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "platform/com/com.h"
-#include "platform/posix/registry_store.h"
+#include "platform/registry_store.h"
 
 namespace corvo::cli {
 

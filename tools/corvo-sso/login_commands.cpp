@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "platform/com/hresult_name.h"
-#include "platform/posix/registry_store.h"
+#include "platform/registry_store.h"
 #include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/demo_command.h"
 #include "tools/corvo-sso/json_text.h"

@@ -1,6 +1,8 @@
 #include "tools/corvo-sso/login_session.h"
 
 #include "platform/com/bstr_ptr.h"
+#include "platform/com/ole_text.h"
+#include "platform/page_host_site.h"
 #include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/control_factory.h"
 #include "tools/corvo-sso/dispatch_caller.h"
@@ -27,7 +29,7 @@ HRESULT TakeObject(ScopedVariant& result, ComPtr<IDispatch>* object) {
 HRESULT TakeText(ScopedVariant& result, std::u16string* text) {
     if ((*result).vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
     const BSTR b = (*result).bstrVal;
-    text->assign(b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view());
+    text->assign(AsUtf16View(b, b ? SysStringLen(b) : 0));
     return S_OK;
 }
 
@@ -66,9 +68,9 @@ HRESULT LoginSession::OpenOn(std::u16string address, int zone, std::string* mess
     ComPtr<IObjectWithSite> withSite;
     HRESULT hr = control_.As(IID_IObjectWithSite, &withSite);
     if (FAILED(hr)) return hr;
-    const int32_t pageZone = zone >= 0 ? zone : DefaultZoneFor(address);
-    // A refused page is kept as the site all the same; each call then fails at the gate.
-    withSite->SetSite(CreateHostSite(std::move(address), pageZone).Get());
+    // A refused page is kept as the site all the same; each call then fails at
+    // the gate. A zone below 0 is left to the system (platform/page_host_site.h).
+    withSite->SetSite(platform::CreatePageHostSite(std::move(address), zone).Get());
     return S_OK;
 }
 

@@ -1,7 +1,10 @@
 // corvo-sso: hosts the login control the way a browser hosts it for a page,
 // and calls it the way the page's script does (IDispatch, by name). The
 // control comes from the module registered in the current user's registry
-// (`corvo-sso register` puts it there).
+// (`corvo-sso register` puts it there). The same program on every system:
+// standard streams are binary, so the output is byte for byte the same (no
+// CR added, no Ctrl-Z ending the input), and on Windows the thread is a
+// single-threaded COM apartment, as a browser's page thread is.
 //
 // Exit codes (cli_common.h): 0 success; 1 the operation failed
 // ("error: NAME (0x........)"); 2 usage error.
@@ -15,8 +18,13 @@
 
 #include "control/object_safety_site_lock.h"
 #include "control/site_lock.h"
+#include "module/module_exports.h"
+#include "platform/binary_stdio.h"
 #include "platform/com/bstr_ptr.h"
-#include "platform/posix/registry_store.h"
+#include "platform/com/ole_text.h"
+#include "platform/com_apartment.h"
+#include "platform/command_line.h"
+#include "platform/registry_store.h"
 #include "tools/corvo-sso/block_command.h"
 #include "tools/corvo-sso/browser_command.h"
 #include "tools/corvo-sso/cli_common.h"
@@ -63,7 +71,7 @@ int RunVersion(const PageOptions& page) {
     if (FAILED(hr)) return ReportHResult(hr);
     if ((*version).vt != VT_BSTR) return ReportHResult(DISP_E_TYPEMISMATCH);
     std::cout << Utf16ToUtf8Lenient(
-                     std::u16string_view((*version).bstrVal, SysStringLen((*version).bstrVal)))
+                     AsUtf16View((*version).bstrVal, SysStringLen((*version).bstrVal)))
               << "\n";
     return kExitOk;
 }
@@ -133,8 +141,18 @@ std::optional<std::string> UnknownSubcommand(CLI::App& app) {
 }
 
 int Run(int argc, char** argv) {
+    if (!platform::SetBinaryStandardStreams()) {
+        std::cerr << "error: standard input and output cannot be switched to binary mode\n";
+        return kExitFailed;
+    }
+    const platform::ComApartment apartment;
+    if (FAILED(apartment.result()))
+        return ReportHResult(apartment.result(), "CoInitializeEx failed");
     CLI::App app{"corvo-sso: host the CorvoSSOLogin control and call it like a page's script"};
     app.require_subcommand(1);
+    // Arguments mean the same on every system: "/tmp/x" is a path, not a
+    // "/option" (CLI11's default on Windows). Subcommands inherit this.
+    app.allow_windows_style_options(false);
     PageOptions page;
     app.add_option("--page", page.page,
                    "Address of the page that hosts the control (default: https:// and the first "
@@ -163,8 +181,8 @@ int Run(int argc, char** argv) {
     auto* reg = app.add_subcommand(
         "register", "Register the CorvoSSOLogin module for the current user (DllRegisterServer)");
     reg->add_option("--module", module_path,
-                    "Path of the module (default: the libCorvoSSOLogin.so built beside this "
-                    "program, ../module/ from its directory)");
+                    std::string("Path of the module (default: the ") + module::kModuleFileName +
+                        " built beside this program, ../module/ from its directory)");
     reg->callback([&] { exit_code = RunRegister(module_path); });
     auto* unreg = app.add_subcommand(
         "unregister",
@@ -178,8 +196,12 @@ int Run(int argc, char** argv) {
     AddBlockCommands(app, exit_code);
     AddBrowserCommands(app, exit_code);
 
+    // The arguments as UTF-8, as on Linux (not through the ANSI code page).
+    std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& arg : args) pointers.push_back(arg.data());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() != 0) {
             if (const auto unknown = UnknownSubcommand(app))

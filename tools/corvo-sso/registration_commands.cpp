@@ -2,10 +2,13 @@
 
 #include <filesystem>
 #include <iostream>
-#include <system_error>
 
+// The system's headers first: on Windows they rename GetModuleFileName, in
+// the declaration and in the call alike.
 #include "module/module_exports.h"
-#include "platform/posix/registry_store.h"
+#include "platform/com/com.h"
+#include "platform/module_file.h"
+#include "platform/registry_store.h"
 #include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/inproc_module.h"
 
@@ -30,12 +33,15 @@ int Run(const std::string& given_path, Action action) {
 }  // namespace
 
 std::string DefaultModulePath() {
-    std::error_code error;
-    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return module::kModuleFileName;  // found through the library path
-    return (program.parent_path().parent_path() / "module" / module::kModuleFileName)
-        .lexically_normal()
-        .string();
+    // The file that holds this code is the program itself.
+    const auto program =
+        platform::GetModuleFileName(reinterpret_cast<const void*>(&DefaultModulePath));
+    if (!program) return module::kModuleFileName;  // found through the library path
+    const std::u8string module = (std::filesystem::path(*program).parent_path().parent_path() /
+                                  "module" / module::kModuleFileName)
+                                     .lexically_normal()
+                                     .u8string();
+    return std::string(module.begin(), module.end());
 }
 
 int RunRegister(const std::string& module_path) {

@@ -184,7 +184,9 @@ std::string WriteDispatchHeader(const IdlFile& idl, const std::string& source_na
         if (itf.dispinterface) continue;
         o << "template <>\nstruct InterfaceTraits<::" << itf.name << "> {\n"
           << "    static constexpr const InterfaceDescription& description = corvo::idl::k"
-          << itf.name << ";\n};\n";
+          << itf.name << ";\n"
+          << "    static constexpr const LibraryDescription& library = corvo::idl::k" << lib.name
+          << ";\n};\n";
     }
     o << "}  // namespace corvo::com\n";
     return o.str();

@@ -1,0 +1,130 @@
+// Windows only (see type_info_dispatch.h).
+#ifdef _WIN32
+#include "platform/com/type_info_dispatch.h"
+
+#include <mutex>
+
+#include "platform/com/com_ptr.h"
+#include "platform/com/module_lock.h"
+
+namespace corvo::com {
+namespace {
+
+struct CachedTypeInfo {
+    const IID* iid = nullptr;
+    ITypeInfo* info = nullptr;  // one reference, held until ReleaseCache
+};
+
+// One slot per dual interface of the module; more than enough.
+constexpr size_t kCacheSlots = 8;
+CachedTypeInfo g_cache[kCacheSlots];
+
+// The vtable part of a dual interface's type information (what Invoke calls
+// through); any other type information as it is.
+HRESULT InterfacePart(ComPtr<ITypeInfo>* info) {
+    TYPEATTR* attributes = nullptr;
+    HRESULT hr = (*info)->GetTypeAttr(&attributes);
+    if (FAILED(hr)) return hr;
+    const bool dualDispatch =
+        attributes->typekind == TKIND_DISPATCH && (attributes->wTypeFlags & TYPEFLAG_FDUAL);
+    (*info)->ReleaseTypeAttr(attributes);
+    if (!dualDispatch) return S_OK;
+    HREFTYPE vtable = 0;
+    ComPtr<ITypeInfo> part;
+    if (SUCCEEDED((*info)->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable)) &&
+        SUCCEEDED((*info)->GetRefTypeInfo(vtable, part.Out())) && part)
+        *info = part;
+    return S_OK;
+}
+
+// The cached type information of `itf` (borrowed), loaded on first use.
+HRESULT TypeInfoOf(const LibraryDescription& library, const InterfaceDescription& itf, LCID lcid,
+                   ITypeInfo** info) {
+    *info = nullptr;
+    std::lock_guard<std::mutex> lock(ModuleLock::CriticalSection());
+    for (const CachedTypeInfo& slot : g_cache) {
+        if (slot.iid && IsEqualIID(*slot.iid, *itf.iid)) {
+            *info = slot.info;
+            return S_OK;
+        }
+    }
+    ComPtr<ITypeLib> typeLibrary;
+    HRESULT hr = ::LoadRegTypeLib(*library.libid, library.major_version, library.minor_version,
+                                  lcid, typeLibrary.Out());
+    if (FAILED(hr)) return hr;
+    ComPtr<ITypeInfo> found;
+    hr = typeLibrary->GetTypeInfoOfGuid(*itf.iid, found.Out());
+    if (FAILED(hr)) return hr;
+    if (!found) return E_UNEXPECTED;
+    hr = InterfacePart(&found);
+    if (FAILED(hr)) return hr;
+    // Keep the ITypeInfo2 form when the type information offers one.
+    ComPtr<ITypeInfo2> second;
+    if (SUCCEEDED(found->QueryInterface(IID_ITypeInfo2, second.OutVoid())) && second)
+        found = ComPtr<ITypeInfo>(second.Get());
+    for (CachedTypeInfo& slot : g_cache) {
+        if (!slot.iid) {
+            slot.iid = itf.iid;
+            slot.info = found.Detach();
+            *info = slot.info;
+            return S_OK;
+        }
+    }
+    return E_OUTOFMEMORY;  // more interfaces than slots: a build fault
+}
+
+}  // namespace
+
+HRESULT TypeInfoDispatch::GetTypeInfoCount(UINT* pctinfo) {
+    if (!pctinfo) return E_POINTER;
+    *pctinfo = 1;
+    return S_OK;
+}
+
+HRESULT TypeInfoDispatch::GetTypeInfo(const LibraryDescription& library,
+                                      const InterfaceDescription& itf, UINT iTInfo, LCID lcid,
+                                      ITypeInfo** ppTInfo) {
+    if (!ppTInfo) return E_POINTER;
+    *ppTInfo = nullptr;
+    if (iTInfo != 0) return DISP_E_BADINDEX;
+    ITypeInfo* info = nullptr;
+    const HRESULT hr = TypeInfoOf(library, itf, lcid, &info);
+    if (FAILED(hr)) return hr;
+    info->AddRef();
+    *ppTInfo = info;
+    return S_OK;
+}
+
+HRESULT TypeInfoDispatch::GetIDsOfNames(const LibraryDescription& library,
+                                        const InterfaceDescription& itf, REFIID riid,
+                                        LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                        DISPID* rgDispId) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* info = nullptr;
+    const HRESULT hr = TypeInfoOf(library, itf, lcid, &info);
+    if (FAILED(hr)) return hr;
+    return ::DispGetIDsOfNames(info, rgszNames, cNames, rgDispId);
+}
+
+HRESULT TypeInfoDispatch::Invoke(const LibraryDescription& library, const InterfaceDescription& itf,
+                                 void* object, DISPID dispIdMember, REFIID riid, LCID lcid,
+                                 WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                 EXCEPINFO* pExcepInfo, UINT* puArgErr) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* info = nullptr;
+    const HRESULT hr = TypeInfoOf(library, itf, lcid, &info);
+    if (FAILED(hr)) return hr;
+    return info->Invoke(object, dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo,
+                        puArgErr);
+}
+
+void TypeInfoDispatch::ReleaseCache() {
+    std::lock_guard<std::mutex> lock(ModuleLock::CriticalSection());
+    for (CachedTypeInfo& slot : g_cache) {
+        if (slot.info) slot.info->Release();
+        slot = {};
+    }
+}
+
+}  // namespace corvo::com
+#endif  // _WIN32
