@@ -24,6 +24,10 @@ inline std::string ProgramFileName(std::string_view stem) {
 // The running program's file, absolute; nothing when the system cannot say.
 std::optional<std::filesystem::path> RunningProgramPath();
 
+// True when `file` is a file this user can start as a program (POSIX: a
+// regular file with execute permission; Windows: a regular file).
+bool IsRunnableProgram(const std::filesystem::path& file);
+
 // The program called `name` (its file name without kProgramSuffix) in the
 // directories of PATH, as a shell would start it; nothing when there is none.
 std::optional<std::filesystem::path> FindProgramOnPath(std::string_view name);

@@ -14,6 +14,11 @@ std::optional<std::filesystem::path> RunningProgramPath() {
     return self;
 }
 
+bool IsRunnableProgram(const std::filesystem::path& file) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(file, error) && ::access(file.c_str(), X_OK) == 0;
+}
+
 std::optional<std::filesystem::path> FindProgramOnPath(std::string_view name) {
     if (name.empty() || name.find('/') != std::string_view::npos) return std::nullopt;
     const char* path = std::getenv("PATH");
@@ -24,10 +29,7 @@ std::optional<std::filesystem::path> FindProgramOnPath(std::string_view name) {
         std::string_view entry = rest.substr(0, colon);
         const std::filesystem::path candidate =
             std::filesystem::path(entry.empty() ? "." : std::string(entry)) / std::string(name);
-        std::error_code error;
-        if (::access(candidate.c_str(), X_OK) == 0 &&
-            !std::filesystem::is_directory(candidate, error))
-            return candidate;
+        if (IsRunnableProgram(candidate)) return candidate;
         if (colon == std::string_view::npos) return std::nullopt;
         rest.remove_prefix(colon + 1);
     }

@@ -22,6 +22,11 @@ std::optional<std::filesystem::path> RunningProgramPath() {
     return std::nullopt;
 }
 
+bool IsRunnableProgram(const std::filesystem::path& file) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(file, error);
+}
+
 std::optional<std::filesystem::path> FindProgramOnPath(std::string_view name) {
     std::u16string wide;
     if (name.empty() || !StrictUtf8ToUtf16(name, wide) ||

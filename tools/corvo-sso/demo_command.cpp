@@ -10,6 +10,7 @@
 
 #include "module/module_exports.h"
 #include "platform/child_process.h"
+#include "platform/path_text.h"
 #include "platform/private_session.h"
 #include "platform/program_file.h"
 #include "platform/registry_store.h"
@@ -117,7 +118,7 @@ int RunDemo() {
         return Failed("the module could not be registered");
 
     const fs::path client = ProgramDirectory() / platform::ProgramFileName("corvo-imclient");
-    Step(2, "Starting the reference IM client (" + client.string() +
+    Step(2, "Starting the reference IM client (" + platform::PathToUtf8(client) +
                 ")\n    with three logged-in accounts; it publishes one window and one user block "
                 "per account:");
     std::vector<std::string> args;
@@ -127,11 +128,11 @@ int RunDemo() {
         args.push_back(account);
     }
     args.push_back("--ready-file");
-    args.push_back(readyFile.string());
+    args.push_back(platform::PathToUtf8(readyFile));
     platform::ChildProcess process;
     std::string why;
     if (!process.Start(client, args, &why))
-        return Failed("cannot start " + client.string() + ": " + why);
+        return Failed("cannot start " + platform::PathToUtf8(client) + ": " + why);
     if (!WaitForFile(process, readyFile, std::chrono::seconds(30)))
         return Failed("the IM client did not come up");
 
@@ -199,8 +200,8 @@ int RunBrowserDemo() {
     const fs::path extension = build / "browser" / "extension";
     std::error_code error;
     if (!fs::exists(script, error) || !fs::exists(extension / "manifest.json", error))
-        return Failed("the extension is not built beside this program (" + extension.string() +
-                      ")");
+        return Failed("the extension is not built beside this program (" +
+                      platform::PathToUtf8(extension) + ")");
     const auto python = platform::FindProgramOnPath("python3");
     if (!python || !platform::FindProgramOnPath("chromium") ||
         !platform::FindProgramOnPath("chromedriver")) {
@@ -211,9 +212,10 @@ int RunBrowserDemo() {
     const fs::path screenshot = fs::absolute("demo-browser.png");
     std::cout.flush();  // before the driver writes to the same terminal
     platform::ChildProcess driver;
-    const int code = driver.Start(*python, {script.string(), "--tools", ProgramDirectory().string(),
-                                            "--extension", extension.string(), "--screenshot",
-                                            screenshot.string()})
+    const int code = driver.Start(*python, {platform::PathToUtf8(script), "--tools",
+                                            platform::PathToUtf8(ProgramDirectory()), "--extension",
+                                            platform::PathToUtf8(extension), "--screenshot",
+                                            platform::PathToUtf8(screenshot)})
                          ? driver.Wait()
                          : -1;
     if (code == 3) {
