@@ -70,6 +70,7 @@ class DemoRegistration {
                         ") is already registered for this user\n    (module " +
                         existing.module_path +
                         "):\n    the demo uses that registration and leaves it in place.");
+            state_ = State::kExisting;
             return true;
         }
         if (privateRegistry)
@@ -80,20 +81,21 @@ class DemoRegistration {
                         platform::RegistryStore::DefaultPath() +
                         "),\n    as an installer would; the demo unregisters it at the end:");
         if (RunRegister("") != kExitOk) return false;
-        registered_ = true;
+        state_ = State::kRegistered;
         return true;
     }
     ~DemoRegistration() {
-        if (registered_) {
+        if (state_ == State::kRegistered) {
             std::cout << "\n[6] Unregistering the module:\n";
             RunUnregister("");
-        } else {
+        } else if (state_ == State::kExisting) {
             std::cout << "\n[6] The existing registration stays as it was.\n";
         }
     }
 
   private:
-    bool registered_ = false;
+    enum class State { kNone, kExisting, kRegistered };
+    State state_ = State::kNone;
 };
 
 }  // namespace
