@@ -8,13 +8,18 @@
 #include <vector>
 
 #include "browser_host_config.h"
+#include "platform/binary_stdio.h"
+#include "platform/com_apartment.h"
+#include "platform/command_line.h"
 #include "tools/corvo-sso-host/caller_check.h"
 #include "tools/corvo-sso-host/host_loop.h"
 #include "tools/corvo-sso-host/request_handler.h"
 
 int main(int argc, char** argv) {
     using namespace corvo::host;
-    const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // The caller's identity as UTF-8 (on Windows from the wide command line).
+    const std::vector<std::string> given = corvo::platform::Utf8Arguments(argc, argv);
+    const std::vector<std::string_view> args(given.begin() + (given.empty() ? 0 : 1), given.end());
     if (!IsOurCaller(args)) {
         std::cerr << "corvo-sso-host: this is a native-messaging host; it serves only the "
                      "browser extension "
@@ -23,6 +28,18 @@ int main(int argc, char** argv) {
                   << "), which the browser names as its argument.\n"
                      "Install it for your browser with `corvo-sso browser install`.\n";
         return kHostExitRefused;
+    }
+    // The messages are bytes: no CR added before an LF, no end at a Ctrl-Z.
+    if (!corvo::platform::SetBinaryStandardStreams()) {
+        std::cerr << "corvo-sso-host: standard input and output cannot be switched to binary "
+                     "mode\n";
+        return kHostExitTruncated;
+    }
+    // The controls live on this thread, in its apartment, as on a page's thread.
+    const corvo::platform::ComApartment apartment;
+    if (FAILED(apartment.result())) {
+        std::cerr << "corvo-sso-host: CoInitializeEx failed\n";
+        return kHostExitTruncated;
     }
     std::ios::sync_with_stdio(false);
     try {

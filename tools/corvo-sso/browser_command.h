@@ -1,11 +1,11 @@
 // `corvo-sso browser install|uninstall|status`: the per-user native-messaging
 // host manifests that let the browser extension start corvo-sso-host.
 //
-// Linux: Chromium ~/.config/chromium/NativeMessagingHosts/, Chrome
-// ~/.config/google-chrome/..., Edge ~/.config/microsoft-edge/... (under
-// $XDG_CONFIG_HOME when set), Firefox ~/.mozilla/native-messaging-hosts/;
-// with --user-data-dir DIR, DIR/NativeMessagingHosts/ of that Chromium
-// profile directory. No administrator rights are needed anywhere.
+// Where each browser looks is the system's (platform/browser_host_place.h):
+// on Linux the manifest's directory, on Windows a registry key naming the
+// manifest, written here as well. With --user-data-dir DIR (Linux only),
+// DIR/NativeMessagingHosts/ of that Chromium profile directory. No
+// administrator rights are needed anywhere.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -18,6 +18,8 @@ namespace corvo::cli {
 struct ManifestPlace {
     std::string browser;  // "chromium", "chrome", "edge", "firefox"
     std::filesystem::path file;
+    // Windows: the key of HKEY_CURRENT_USER whose default value names the file.
+    std::string registryKey;
 };
 
 // Where the manifests of `browser` ("all" for the four) go, for the current

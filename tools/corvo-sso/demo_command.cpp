@@ -1,27 +1,25 @@
 #include "tools/corvo-sso/demo_command.h"
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "module/module_exports.h"
+#include "platform/child_process.h"
+#include "platform/path_text.h"
+#include "platform/private_session.h"
+#include "platform/program_file.h"
+#include "platform/registry_store.h"
 #include "tools/corvo-sso/cli_common.h"
+#include "tools/corvo-sso/inproc_server_lookup.h"
 #include "tools/corvo-sso/json_text.h"
 #include "tools/corvo-sso/login_commands.h"
 #include "tools/corvo-sso/registration_commands.h"
-
-extern char** environ;
+#include "tools/corvo-sso/temp_directory.h"
 
 namespace corvo::cli {
 namespace {
@@ -32,94 +30,22 @@ namespace fs = std::filesystem;
 const std::vector<std::string> kSampleAccounts = {"cnmarketdemo_alice", "cnbizchndemo_bob",
                                                   "cnmarketdemo_alice:support"};
 
-// A temporary directory, removed with everything in it.
-class TempDirectory {
-  public:
-    bool Create() {
-        std::string pattern = (fs::temp_directory_path() / "corvo-demo-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) return false;
-        path_ = pattern;
-        return true;
-    }
-    ~TempDirectory() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-// An environment variable set for the demo's lifetime, restored afterwards.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-// The reference client as a child process, stopped (SIGTERM) and reaped when
-// the holder goes away.
-class ClientProcess {
-  public:
-    bool Start(const fs::path& program, const std::vector<std::string>& args) {
-        std::vector<char*> argv;
-        std::string name = program.string();
-        argv.push_back(name.data());
-        std::vector<std::string> copies(args);
-        for (auto& a : copies) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        return ::posix_spawn(&pid_, name.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
-    }
-    // Waits up to `timeout` for `file` to appear; false when the client exits first.
-    bool WaitForFile(const fs::path& file, std::chrono::milliseconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            std::error_code ignored;
-            if (fs::exists(file, ignored)) return true;
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-    // True when the client stopped cleanly on SIGTERM.
-    bool Stop() {
-        if (pid_ <= 0) return false;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        pid_ = -1;
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    ~ClientProcess() {
-        if (pid_ > 0) Stop();
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
-
 fs::path ProgramDirectory() {
-    std::error_code error;
-    fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path(".") : self.parent_path();
+    const auto self = platform::RunningProgramPath();
+    return self ? self->parent_path() : fs::path(".");
+}
+
+// Waits up to `timeout` for `file` to appear; false when `child` ends first.
+bool WaitForFile(platform::ChildProcess& child, const fs::path& file,
+                 std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::error_code ignored;
+        if (fs::exists(file, ignored)) return true;
+        if (child.Poll()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 void Step(int n, const std::string& text) {
@@ -131,33 +57,70 @@ int Failed(const std::string& text) {
     return kExitFailed;
 }
 
+// Registers the module unless the user has registered the control already;
+// unregisters at the end only what it registered itself.
+class DemoRegistration {
+  public:
+    // False when the module could not be registered.
+    bool Establish(bool privateRegistry) {
+        InprocServerLocation existing;
+        if (SUCCEEDED(FindInprocServer(platform::RegistryStore(), module::kSSOLoginCtrlProgId,
+                                       &existing, nullptr))) {
+            Step(1, std::string("The login control (") + module::kSSOLoginCtrlProgId +
+                        ") is already registered for this user\n    (module " +
+                        existing.module_path +
+                        "):\n    the demo uses that registration and leaves it in place.");
+            state_ = State::kExisting;
+            return true;
+        }
+        if (privateRegistry)
+            Step(1, "Registering the login control's module in a private registry (" +
+                        platform::RegistryStore::DefaultPath() + "),\n    as an installer would:");
+        else
+            Step(1, "Registering the login control's module for the current user (" +
+                        platform::RegistryStore::DefaultPath() +
+                        "),\n    as an installer would; the demo unregisters it at the end:");
+        if (RunRegister("") != kExitOk) return false;
+        state_ = State::kRegistered;
+        return true;
+    }
+    ~DemoRegistration() {
+        if (state_ == State::kRegistered) {
+            std::cout << "\n[6] Unregistering the module:\n";
+            RunUnregister("");
+        } else if (state_ == State::kExisting) {
+            std::cout << "\n[6] The existing registration stays as it was.\n";
+        }
+    }
+
+  private:
+    enum class State { kNone, kExisting, kRegistered };
+    State state_ = State::kNone;
+};
+
 }  // namespace
 
 int RunDemo() {
-    std::cout
-        << "Corvo SSO demo: a web page logs in with an account that is already logged in\n"
-           "to the desktop IM client. A reference IM client stands in for the real one;\n"
-           "everything happens in a private temporary directory that is removed at the end.\n";
     TempDirectory temp;
-    if (!temp.Create()) return Failed("cannot create a temporary directory");
-    const fs::path imDir = temp.path() / "im";
+    if (!temp.Create("corvo-demo-")) return Failed("cannot create a temporary directory");
+    // The registry and the endpoint directory of this run only, where the
+    // system allows it.
+    platform::PrivateSession privateSession(temp.path());
+    std::cout << "Corvo SSO demo: a web page logs in with an account that is already logged in\n"
+                 "to the desktop IM client. A reference IM client stands in for the real one;\n"
+              << (privateSession.privateRegistry()
+                      ? "everything happens in a private temporary directory that is removed at "
+                        "the end.\n"
+                      : "its windows and blocks are this desktop session's, and whatever the demo\n"
+                        "registers or starts is removed at the end.\n");
     const fs::path readyFile = temp.path() / "client.ready";
-    // The endpoint directory and the registry of this run only.
-    ScopedEnv imEnv("CORVO_IM_DIR", imDir.string());
-    ScopedEnv registryEnv("CORVO_REGISTRY", (temp.path() / "registry.reg").string());
 
-    Step(1, "Registering the login control's module in a private registry (" +
-                (temp.path() / "registry.reg").string() + "),\n    as an installer would:");
-    if (RunRegister("") != kExitOk) return Failed("the module could not be registered");
-    struct Unregister {
-        ~Unregister() {
-            std::cout << "\n[6] Unregistering the module:\n";
-            RunUnregister("");
-        }
-    } unregister;
+    DemoRegistration registration;
+    if (!registration.Establish(privateSession.privateRegistry()))
+        return Failed("the module could not be registered");
 
-    const fs::path client = ProgramDirectory() / "corvo-imclient";
-    Step(2, "Starting the reference IM client (" + client.string() +
+    const fs::path client = ProgramDirectory() / platform::ProgramFileName("corvo-imclient");
+    Step(2, "Starting the reference IM client (" + platform::PathToUtf8(client) +
                 ")\n    with three logged-in accounts; it publishes one window and one user block "
                 "per account:");
     std::vector<std::string> args;
@@ -167,10 +130,12 @@ int RunDemo() {
         args.push_back(account);
     }
     args.push_back("--ready-file");
-    args.push_back(readyFile.string());
-    ClientProcess process;
-    if (!process.Start(client, args)) return Failed("cannot start " + client.string());
-    if (!process.WaitForFile(readyFile, std::chrono::seconds(10)))
+    args.push_back(platform::PathToUtf8(readyFile));
+    platform::ChildProcess process;
+    std::string why;
+    if (!process.Start(client, args, &why))
+        return Failed("cannot start " + platform::PathToUtf8(client) + ": " + why);
+    if (!WaitForFile(process, readyFile, std::chrono::seconds(30)))
         return Failed("the IM client did not come up");
 
     LoginSession session;
@@ -210,40 +175,20 @@ int RunDemo() {
     if (answer.goResult != u"1") return Failed("the client did not report success");
 
     std::cout << "\nStopping the IM client; it removes its windows and blocks.\n";
-    if (!process.Stop()) return Failed("the IM client did not stop cleanly");
+    switch (process.Stop()) {
+        case platform::ChildProcess::StopOutcome::kExitedOnRequest:
+            break;
+        case platform::ChildProcess::StopOutcome::kEnded:
+            std::cout << "    (Without a console it cannot be asked: it was ended, and its "
+                         "windows and\n    blocks went with it.)\n";
+            break;
+        default:
+            return Failed("the IM client did not stop cleanly");
+    }
     return kExitOk;
 }
 
 namespace {
-
-// Runs `args` (found on PATH) to its end; its exit code, -1 when it could not
-// be started or did not exit normally.
-int RunToEnd(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    std::vector<std::string> copies(args);
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool OnPath(const char* program) {
-    const char* path = std::getenv("PATH");
-    std::string_view rest = path ? path : "/usr/bin:/bin";
-    while (!rest.empty()) {
-        const size_t colon = rest.find(':');
-        const fs::path dir(std::string(rest.substr(0, colon)));
-        if (::access((dir / program).c_str(), X_OK) == 0) return true;
-        if (colon == std::string_view::npos) break;
-        rest.remove_prefix(colon + 1);
-    }
-    return false;
-}
 
 constexpr const char* kBrowserPackages = "apt-get install -y chromium chromium-driver python3";
 
@@ -257,18 +202,24 @@ int RunBrowserDemo() {
     const fs::path extension = build / "browser" / "extension";
     std::error_code error;
     if (!fs::exists(script, error) || !fs::exists(extension / "manifest.json", error))
-        return Failed("the extension is not built beside this program (" + extension.string() +
-                      ")");
-    if (!OnPath("python3") || !OnPath("chromium") || !OnPath("chromedriver")) {
+        return Failed("the extension is not built beside this program (" +
+                      platform::PathToUtf8(extension) + ")");
+    const auto python = platform::FindProgramOnPath("python3");
+    if (!python || !platform::FindProgramOnPath("chromium") ||
+        !platform::FindProgramOnPath("chromedriver")) {
         std::cout << "\nHeadless Chromium, its driver and python3 are needed; install them with\n  "
                   << kBrowserPackages << "\n";
         return kExitFailed;
     }
     const fs::path screenshot = fs::absolute("demo-browser.png");
     std::cout.flush();  // before the driver writes to the same terminal
-    const int code =
-        RunToEnd({"python3", script.string(), "--tools", ProgramDirectory().string(), "--extension",
-                  extension.string(), "--screenshot", screenshot.string()});
+    platform::ChildProcess driver;
+    const int code = driver.Start(*python, {platform::PathToUtf8(script), "--tools",
+                                            platform::PathToUtf8(ProgramDirectory()), "--extension",
+                                            platform::PathToUtf8(extension), "--screenshot",
+                                            platform::PathToUtf8(screenshot)})
+                         ? driver.Wait()
+                         : -1;
     if (code == 3) {
         std::cout << "Install them with\n  " << kBrowserPackages << "\n";
         return kExitFailed;
