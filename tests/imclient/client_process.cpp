@@ -5,11 +5,14 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/com/ole_text.h"
+#include "platform/windows_command_line.h"
+
 namespace corvo::imclient_test {
 namespace {
 
-std::wstring Quoted(const std::wstring& arg) {
-    return L"\"" + arg + L"\"";
+std::u16string Utf16(const std::wstring& text) {
+    return std::u16string(corvo::AsUtf16(text.c_str()), text.size());
 }
 
 std::string ReadAll(const std::wstring& path) {
@@ -34,9 +37,14 @@ ClientProcess::ClientProcess(const std::vector<std::wstring>& args) {
     directory_ = name;
     const std::wstring ready = directory_ + L"\\ready";
 
-    std::wstring command = Quoted(L"" CORVO_IMCLIENT_PATH);
-    for (const auto& arg : args) command += L" " + Quoted(arg);
-    command += L" --ready-file " + Quoted(ready);
+    std::vector<std::u16string> arguments;
+    for (const auto& arg : args) arguments.push_back(Utf16(arg));
+    arguments.push_back(u"--ready-file");
+    arguments.push_back(Utf16(ready));
+    std::u16string command;
+    if (!corvo::platform::BuildWindowsCommandLine(Utf16(L"" CORVO_IMCLIENT_PATH), arguments,
+                                                  &command))
+        return;
     HANDLE out = InheritableFile(directory_ + L"\\out");
     HANDLE err = InheritableFile(directory_ + L"\\err");
     STARTUPINFOW startup{};
@@ -45,8 +53,8 @@ ClientProcess::ClientProcess(const std::vector<std::wstring>& args) {
     startup.hStdInput = nullptr;
     startup.hStdOutput = out;
     startup.hStdError = err;
-    const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
-                                          nullptr, nullptr, &startup, &process_);
+    const BOOL started = ::CreateProcessW(nullptr, corvo::AsOleText(command.data()), nullptr,
+                                          nullptr, TRUE, 0, nullptr, nullptr, &startup, &process_);
     ::CloseHandle(out);
     ::CloseHandle(err);
     if (!started) return;
