@@ -827,14 +827,7 @@ XParamImpl* XParamImpl::AppendNewChild(PageArena* arena) {
     void* placed = arena ? arena->Place(sizeof(XParamImpl)) : nullptr;
     XParamImpl* child = placed ? ::new (placed) XParamImpl() : new XParamImpl();
     child->inArena_ = placed != nullptr;
-    // Nobody else can see the node yet: its two link references are set
-    // directly instead of adding them to the creator's one and dropping that.
-    child->SetUnsharedCount(2);
-    child->prev_ = list.last;
-    (list.last ? list.last->next_ : list.first) = child;
-    list.last = child;
-    ++list.count;
-    child->parent_ = this;
+    LinkNewLast(list, child);
     if (list.index) list.index->InsertLast(child);
     return child;
 }

@@ -167,14 +167,7 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
         static_assert(sizeof(XParamImpl) <= PageArena::kMaxPlaced);
         XParamImpl* child = ::new (arena.Place(sizeof(XParamImpl))) XParamImpl();
         child->inArena_ = true;
-        // Nobody else can see the node yet: its two link references are set
-        // directly.
-        child->SetUnsharedCount(2);
-        child->prev_ = list->last;
-        (list->last ? list->last->next_ : list->first) = child;
-        list->last = child;
-        ++list->count;
-        child->parent_ = this;
+        LinkNewLast(*list, child);
         return child;
     }
     const WideString& NameText() const noexcept { return name_; }
@@ -287,6 +280,17 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     // their subtrees.
     void ReleaseChildren() noexcept;
     static void DestroyPlacedLeaf(XParamImpl* node, PageArena::ReleaseBatch& batch) noexcept;
+    // Links `child`, just created, as the last entry of `list` (this node's).
+    // Nobody else can see the node yet: its two link references are set
+    // directly instead of adding them to the creator's one and dropping that.
+    void LinkNewLast(ChildList& list, XParamImpl* child) noexcept {
+        child->SetUnsharedCount(2);
+        child->prev_ = list.last;
+        (list.last ? list.last->next_ : list.first) = child;
+        list.last = child;
+        ++list.count;
+        child->parent_ = this;
+    }
 
     ValueKind kind_ = ValueKind::Empty;
     NodeKind nodeKind_ = NodeKind::Element;
