@@ -73,14 +73,8 @@ bool ImClient::PublishAccount(const std::u16string& account, std::string* error)
     if (wantBlock) {
         const std::string what = "cannot publish the user block " + Utf8(blockName) +
                                  platform::ExchangeObjectLocation(blockName) + ": ";
-        // A system that hands out an existing block of the name (Windows) would
-        // let two clients write one block: a live one is refused everywhere.
-        if (control::ExchangeBlock::Open(blockName, platform::SharedMemory::Access::kReadOnly)) {
-            *error = what +
-                     "a live block of that name exists (another client publishes this "
-                     "account)";
-            return false;
-        }
+        // Creating a name a live block holds fails on every system, so two
+        // clients never write one block.
         control::BlockStatus status = control::BlockStatus::kOk;
         auto block = control::ExchangeBlock::Create(blockName, &status);
         const int createErrno = errno;
