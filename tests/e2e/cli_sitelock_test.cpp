@@ -52,7 +52,7 @@ TEST(CliSiteLock, EveryCorpusAddressThroughTheTool) {
         const auto run = RunSso(args);
         ASSERT_TRUE(run.result.exitCode == 0 || run.result.exitCode == 1) << run.result.err;
         const bool allowed = run.result.exitCode == 0;
-        EXPECT_EQ(run.result.out, allowed ? "allowed\n" : "refused\n");
+        EXPECT_EQ(run.result.out, allowed ? "allowed\n" : "refused\n") << run.result.err;
         ++checked;
         if (allowed == row.allowed) {
             EXPECT_FALSE(kOnlyWindowsRefuses.contains(address) && UnderEmulator())
