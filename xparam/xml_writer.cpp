@@ -26,16 +26,12 @@ XParamImpl* SkipAttributes(XParamImpl* node) {
 }
 
 XParamImpl* FirstElementChild(XParamImpl* node) {
-    return SkipAttributes(node->FirstChildNode());
+    XParamImpl* first = node->FirstChildNode();
+    return node->AttributeCount() == 0 ? first : SkipAttributes(first);
 }
 
 XParamImpl* NextElementSibling(XParamImpl* node) {
     return SkipAttributes(node->NextSiblingNode());
-}
-
-void Prefetch(const XParamImpl* node) {
-    CORVO_PREFETCH(node->NameText().Block());
-    if (const WideString* value = node->StringValue()) CORVO_PREFETCH(value->Block());
 }
 
 // The wide text of a node's value and, for formatted values, the holder that
@@ -166,15 +162,15 @@ bool XmlWriter<Unit>::WriteStart(XParamImpl* node) {
     PutUnits(indent_.data(), indent_.size());
     Put('<');
     PutText(node->NameText());
-    bool hasElements = false;
-    for (XParamImpl* child = node->FirstChildNode(); child; child = child->NextSiblingNode()) {
-        // This loop is the first to reach each child; start loading the
-        // blocks its own turn will read, while the loop follows the chain.
-        Prefetch(child);
-        if (!IsAttribute(child)) {
-            hasElements = true;
-            continue;
-        }
+    // The attributes are written wherever they stand among the children; the
+    // walk stops after the last one, so element children are first reached
+    // when their own turn comes.
+    uint32_t attributesLeft = node->AttributeCount();
+    const bool hasElements = node->ChildCount() > attributesLeft;
+    for (XParamImpl* child = node->FirstChildNode(); attributesLeft > 0;
+         child = child->NextSiblingNode()) {
+        if (!IsAttribute(child)) continue;
+        --attributesLeft;
         Put(' ');
         PutText(child->NameText());
         Put("=\"");

@@ -203,6 +203,7 @@ void XParamImpl::ReleaseChildren() noexcept {
             list->last = prev;
             (prev ? prev->next_ : list->first) = nullptr;
             --list->count;
+            if (child->nodeKind_ == NodeKind::Attribute) --list->attributes;
             // Cleared before the release: a child that survives may be
             // released on another thread at once and must not be touched
             // afterwards.
@@ -809,6 +810,7 @@ void XParamImpl::LinkBetween(XParamImpl* child, XParamImpl* prev, XParamImpl* ne
     (prev ? prev->next_ : list.first) = child;
     (next ? next->prev_ : list.last) = child;
     ++list.count;
+    if (child->nodeKind_ == NodeKind::Attribute) ++list.attributes;
     child->parent_ = this;
     if (NameIndex* index = list.index.get()) {
         if (!next) {
@@ -840,6 +842,7 @@ void XParamImpl::Unlink(XParamImpl* child) noexcept {
     child->prev_ = child->next_ = nullptr;
     child->parent_ = nullptr;
     --list.count;
+    if (child->nodeKind_ == NodeKind::Attribute) --list.attributes;
     if (child->ReleaseRefs(2)) Destroy(child);  // the destructor walks its subtree iteratively
 }
 

@@ -71,7 +71,14 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     bool IsBinary() override { return kind_ == ValueKind::Binary; }
     bool IsObject() override;
     NodeKind GetNodeKind() override { return nodeKind_; }
-    void SetNodeKind(NodeKind kind) override { nodeKind_ = kind; }
+    void SetNodeKind(NodeKind kind) override {
+        // The parent counts its attribute children (see ChildList).
+        if (parent_ && (kind == NodeKind::Attribute) != (nodeKind_ == NodeKind::Attribute)) {
+            ChildList& list = *parent_->children_;
+            kind == NodeKind::Attribute ? ++list.attributes : --list.attributes;
+        }
+        nodeKind_ = kind;
+    }
 
     bool GetName(const char*& pName, int& nLen, unsigned int codePage, XInResSlot& res) override;
     bool GetName(const char16_t*& pName, int& nLen) override;
@@ -196,6 +203,7 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
     XParamImpl* FirstChildNode() const noexcept { return children_ ? children_->first : nullptr; }
     XParamImpl* LastChildNode() const noexcept { return children_ ? children_->last : nullptr; }
     uint32_t ChildCount() const noexcept { return children_ ? children_->count : 0; }
+    uint32_t AttributeCount() const noexcept { return children_ ? children_->attributes : 0; }
     const NameIndex* Index() const noexcept { return children_ ? children_->index.get() : nullptr; }
 
   private:
@@ -213,6 +221,9 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
         XParamImpl* first = nullptr;  // counted (one of the child's two link references)
         XParamImpl* last = nullptr;   // counted
         uint32_t count = 0;
+        // How many of the children are attributes: the writer stops looking
+        // for attributes after the last one without touching the elements.
+        uint32_t attributes = 0;
         bool inArena = false;  // a page block of a PageArena
         std::unique_ptr<NameIndex> index;
     };

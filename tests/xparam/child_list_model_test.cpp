@@ -1,6 +1,6 @@
 // Random sequences of child list operations checked step by step against a
 // plain vector model, with every lookup answered identically with and without
-// the name index.
+// the name index, and the attributes the writer finds those of the model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,18 +9,20 @@
 #include <vector>
 
 #include "test_support.h"
+#include "xparam/xparam_traversal.h"
 
 namespace xparam::test {
 namespace {
 
 const char16_t* const kNames[] = {u"a", u"b", u"c", u"ab", u""};
+const NodeKind kKinds[] = {NodeKind::Element, NodeKind::Attribute, NodeKind::CData};
 
 class ChildListModel {
   public:
     explicit ChildListModel(uint32_t seed) : rng_(seed), parent_(NewNode(u"root")) {}
 
     void Step() {
-        int op = Pick(10);
+        int op = Pick(11);
         switch (op) {
             case 0:
                 Insert(Fresh(), model_.size(), [&](XParam* c) { parent_->AppendChild(c); });
@@ -81,6 +83,15 @@ class ChildListModel {
                     model_.clear();
                 }
                 break;
+            case 10: {
+                // Kinds change in place, also of a node held outside the list.
+                if (model_.empty() || Pick(4) == 0) {
+                    Fresh()->SetNodeKind(RandomKind());
+                } else {
+                    model_[Pick(model_.size())]->SetNodeKind(RandomKind());
+                }
+                break;
+            }
         }
         Check();
     }
@@ -104,6 +115,28 @@ class ChildListModel {
             ASSERT_EQ(index->Size(), model_.size());
         }
         CheckLookups();
+        CheckAttributes();
+    }
+
+    // The start tag lists the attribute children in order, wherever they
+    // stand among the elements.
+    void CheckAttributes() {
+        std::u16string expected = u"<root";
+        uint32_t attributes = 0;
+        for (auto& c : model_) {
+            if (c->GetNodeKind() != NodeKind::Attribute) continue;
+            ++attributes;
+            expected += u" " + NameOf(c.Get()) + u"=\"\"";
+        }
+        ASSERT_EQ(Impl()->AttributeCount(), attributes);
+        XParamTraversalRef t = XParamTraversalRef::Adopt(CreateXParamTraversal());
+        XInResSlot slot;
+        int length = -1;
+        const char16_t* text = t->ToXml(parent_.Get(), length, u"", u"\n", slot);
+        const std::u16string xml(text, static_cast<std::size_t>(length));
+        ASSERT_EQ(xml.substr(0, expected.size()), expected);
+        ASSERT_GT(xml.size(), expected.size());
+        ASSERT_TRUE(xml[expected.size()] == u'>' || xml[expected.size()] == u'/');
     }
 
     void CheckLookups() {
@@ -142,8 +175,10 @@ class ChildListModel {
         return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_);
     }
     const char16_t* RandomName() { return kNames[Pick(std::size(kNames))]; }
+    NodeKind RandomKind() { return kKinds[Pick(std::size(kKinds))]; }
     XParamRef Fresh() {
         XParamRef node = NewNode(RandomName());
+        node->SetNodeKind(RandomKind());
         // Sometimes reuse a detached node that has children of its own.
         if (Pick(4) == 0) node->AppendChild(NewNode(u"grandchild").Get());
         return node;
