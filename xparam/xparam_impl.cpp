@@ -177,16 +177,21 @@ CORVO_ALWAYS_INLINE void XParamImpl::DestroyPlacedLeaf(XParamImpl* node,
 }
 
 void XParamImpl::ReleaseChildren() noexcept {
-    // Nodes are freed in reverse document order (right-to-left post-order):
-    // the pool's free lists are last-in first-out, so a tree built next, in
-    // document order, gets the blocks back in the order the dying tree had
-    // them, and walking it stays as cache-friendly as walking a fresh one.
+    // Pool nodes are freed in reverse document order (right-to-left
+    // post-order): the pool's free lists are last-in first-out, so a tree
+    // built next, in document order, gets the blocks back in the order the
+    // dying tree had them, and walking it stays as cache-friendly as walking
+    // a fresh one. Page blocks are never reused one by one, so a list in a
+    // page (one the reader built) is emptied from the front instead: the walk
+    // then meets the nodes in the order they lie in their pages, one
+    // ascending sweep through memory instead of a jump to the end of every
+    // subtree.
     //
-    // The walk always takes the last child of the current node off its list.
-    // The last child's two link references are the list's `last` and its
-    // previous sibling's next link (or the list's `first`); the previous
-    // sibling's reference held by the child's own previous link passes to the
-    // list's `last`, so no release cascades along the chain and the list stays
+    // The walk takes the end child of the current node off its list. That
+    // child's two link references are the list's end pointer and its inner
+    // neighbour's link to it (or the list's other end); the neighbour's
+    // reference held by the child's own link passes to the list's end
+    // pointer, so no release cascades along the chain and the list stays
     // consistent at every step. A child that dies becomes the current node,
     // its parent link serving as the way back up, so deep trees need neither
     // recursion nor a work list; a dead node with no children left is deleted
@@ -198,24 +203,35 @@ void XParamImpl::ReleaseChildren() noexcept {
     XParamImpl* node = this;
     for (;;) {
         ChildList* list = node->children_.get();
-        if (XParamImpl* child = list ? list->last : nullptr) {
-            XParamImpl* prev = child->prev_;
-            list->last = prev;
-            (prev ? prev->next_ : list->first) = nullptr;
+        if (list && list->first) {
+            XParamImpl* child;
+            XParamImpl* inner;
+            if (list->inArena) {
+                child = list->first;
+                inner = child->next_;
+                list->first = inner;
+                (inner ? inner->prev_ : list->last) = nullptr;
+                child->next_ = nullptr;
+            } else {
+                child = list->last;
+                inner = child->prev_;
+                list->last = inner;
+                (inner ? inner->next_ : list->first) = nullptr;
+                child->prev_ = nullptr;
+            }
             --list->count;
             if (child->nodeKind_ == NodeKind::Attribute) --list->attributes;
             // Cleared before the release: a child that survives may be
             // released on another thread at once and must not be touched
             // afterwards.
-            child->prev_ = nullptr;
             child->parent_ = nullptr;
             if (child->ReleaseLastRefs(2)) {
                 if (child->children_) child->children_->index.reset();
                 child->parent_ = node;
                 node = child;
-            } else if (prev) {
+            } else if (inner) {
                 // Fetch the next victim's node while this one's fate settles.
-                CORVO_PREFETCH(prev);
+                CORVO_PREFETCH(inner);
             }
             continue;
         }
