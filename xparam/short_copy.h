@@ -1,10 +1,12 @@
 // CopyShort: memcpy for the short names and texts of documents, without a
 // call for up to 32 bytes (two overlapping moves of the widest size that
 // fits). The reader copies names and texts into its pages with it, the writer
-// its pieces of output.
+// its pieces of output. EqualShort compares the same way: the reader matches
+// end tags against their start tags' names with it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/compiler.h"
 
@@ -17,6 +19,21 @@ CORVO_ALWAYS_INLINE void Move(char* d, const char* s) noexcept {
     char chunk[kBytes];
     __builtin_memcpy(chunk, s, kBytes);
     __builtin_memcpy(d, chunk, kBytes);
+}
+
+template <typename Word>
+CORVO_ALWAYS_INLINE Word Load(const char* s) noexcept {
+    Word w;
+    __builtin_memcpy(&w, s, sizeof w);
+    return w;
+}
+
+// The first and the last sizeof(Word) bytes of two runs of n bytes, where
+// sizeof(Word) <= n <= 2 * sizeof(Word), compared as two overlapping words.
+template <typename Word>
+CORVO_ALWAYS_INLINE bool EqualEnds(const char* a, const char* b, std::size_t n) noexcept {
+    return ((Load<Word>(a) ^ Load<Word>(b)) |
+            (Load<Word>(a + n - sizeof(Word)) ^ Load<Word>(b + n - sizeof(Word)))) == 0;
 }
 
 }  // namespace short_copy_detail
@@ -44,6 +61,17 @@ CORVO_ALWAYS_INLINE void CopyShort(void* to, const void* from, std::size_t n) no
     } else if (n == 1) {
         d[0] = s[0];
     }
+}
+
+CORVO_ALWAYS_INLINE bool EqualShort(const void* first, const void* second, std::size_t n) noexcept {
+    using short_copy_detail::EqualEnds;
+    const auto* a = static_cast<const char*>(first);
+    const auto* b = static_cast<const char*>(second);
+    if (n > 16) return __builtin_memcmp(a, b, n) == 0;
+    if (n >= 8) return EqualEnds<uint64_t>(a, b, n);
+    if (n >= 4) return EqualEnds<uint32_t>(a, b, n);
+    if (n >= 2) return EqualEnds<uint16_t>(a, b, n);
+    return n == 0 || a[0] == b[0];
 }
 
 }  // namespace xparam

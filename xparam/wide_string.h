@@ -234,11 +234,7 @@ class BasicWideString {
     }
     bool Equals(const Unit* text, std::size_t length) const noexcept {
         if (length != Length()) return false;
-        const Unit* units = Data();
-        for (std::size_t k = 0; k < length; ++k) {
-            if (units[k] != text[k]) return false;
-        }
-        return true;
+        return EqualShort(Data(), text, length * sizeof(Unit));
     }
 
   private:

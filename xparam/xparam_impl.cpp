@@ -208,6 +208,9 @@ void XParamImpl::ReleaseChildren() noexcept {
             XParamImpl* inner;
             if (list->inArena) {
                 child = list->first;
+                // Page blocks lie in document order: what the sweep reaches
+                // next is a little further on in memory.
+                CORVO_PREFETCH(reinterpret_cast<const char*>(child) + 512);
                 inner = child->next_;
                 list->first = inner;
                 (inner ? inner->prev_ : list->last) = nullptr;
