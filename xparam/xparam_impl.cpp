@@ -157,6 +157,8 @@ void XParamImpl::ChildListDeleter::operator()(ChildList* list) const noexcept {
 
 // What the destructor does for a node the reader placed, once its children are
 // gone and its name index dropped, with its page blocks released in `batch`.
+// Every member is left empty, so the destructor would have nothing more to
+// do: the node's block is released without running it.
 CORVO_ALWAYS_INLINE void XParamImpl::DestroyPlacedLeaf(XParamImpl* node,
                                                        PageArena::ReleaseBatch& batch) noexcept {
     if (ChildList* list = node->children_.release()) {
@@ -169,10 +171,10 @@ CORVO_ALWAYS_INLINE void XParamImpl::DestroyPlacedLeaf(XParamImpl* node,
     }
     if (node->kind_ == ValueKind::String) {
         node->value_.text.ClearInBatch(batch);
-        node->kind_ = ValueKind::Empty;
+    } else if (node->kind_ != ValueKind::Empty) {
+        node->ReleaseValue();
     }
     node->name_.ClearInBatch(batch);
-    node->~XParamImpl();
     batch.Add(node);
 }
 
