@@ -215,5 +215,43 @@ TEST(PageArena, HeldNodesOfAReadTreeStayValidAndComplete) {
     EXPECT_EQ(watch.Held(), 0);
 }
 
+// Placed nodes given values that own something (a shared object, bytes, a
+// long text, a long name) hand it back when the tree goes.
+TEST(PageArena, ValuesSetOnPlacedNodesAreReleasedWithTheTree) {
+    PageBytesWatch watch;
+    auto object = boost::shared_ptr<int>(new int(7));
+    const std::string doc = RandomDocument(400, 3);
+    {
+        XParamParserRef parser = XParamParserRef::Adopt(CreateXParamParser());
+        ASSERT_TRUE(parser->ParseBytes(reinterpret_cast<const uint8_t*>(doc.data()),
+                                       static_cast<int32_t>(doc.size())));
+        XParamRef root = XParamRef::Adopt(parser->DetachRoot());
+        const std::vector<XParamImpl*> nodes = InDocumentOrder(XParamImpl::From(root.Get()));
+        const unsigned char bytes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+        for (std::size_t k = 1; k < nodes.size(); ++k) {
+            switch (k % 5) {
+                case 0:
+                    nodes[k]->SetValue(SharedHandle(object));
+                    break;
+                case 1:
+                    nodes[k]->SetValue(bytes, static_cast<int>(sizeof bytes));
+                    break;
+                case 2:
+                    nodes[k]->SetValue(u"a text too long for the block the reader gave", -1);
+                    break;
+                case 3:
+                    nodes[k]->SetName(u"a-name-longer-than-any-the-document-has", -1);
+                    break;
+                case 4:
+                    nodes[k]->SetValue(2.5);
+                    break;
+            }
+        }
+        EXPECT_GT(object.use_count(), 1);
+    }
+    EXPECT_EQ(object.use_count(), 1);
+    EXPECT_EQ(watch.Held(), 0);
+}
+
 }  // namespace
 }  // namespace xparam::test
