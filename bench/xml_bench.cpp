@@ -410,11 +410,12 @@ XML_BENCH(BM_Write_Pugixml);
 // ---------------------------------------------------------------------------
 // Instructions of one parse of `config`, under callgrind.
 
-// The body of `--parse-once=xparam|pugixml`: one parse of `config` and the
-// release of its tree, with callgrind collecting only around them (after
-// warm-up parses, so the XParam pool is in its steady state).
-int ParseOnce(const std::string& which) {
-    const std::string& doc = Input(1);
+// The body of `--parse-once=xparam|pugixml[:N]`: one parse of input N (0
+// small, 1 config, the default, 2 large) and the release of its tree, with
+// callgrind collecting only around them (after warm-up parses, so the XParam
+// pool is in its steady state).
+int ParseOnce(const std::string& which, int input) {
+    const std::string& doc = Input(input);
     const auto* bytes = reinterpret_cast<const uint8_t*>(doc.data());
     const auto size = static_cast<int32_t>(doc.size());
     if (which == "xparam") {
@@ -601,7 +602,12 @@ void PrintSummary(const MedianCollector& c) {
 
 int main(int argc, char** argv) {
     for (int k = 1; k < argc; ++k) {
-        if (std::strncmp(argv[k], "--parse-once=", 13) == 0) return ParseOnce(argv[k] + 13);
+        if (std::strncmp(argv[k], "--parse-once=", 13) == 0) {
+            const std::string arg = argv[k] + 13;
+            const size_t colon = arg.find(':');
+            if (colon == std::string::npos) return ParseOnce(arg, 1);
+            return ParseOnce(arg.substr(0, colon), std::atoi(arg.c_str() + colon + 1));
+        }
         if (std::strncmp(argv[k], "--write-once=", 13) == 0) {
             const std::string arg = argv[k] + 13;
             const size_t colon = arg.find(':');
