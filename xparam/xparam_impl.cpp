@@ -231,6 +231,9 @@ void XParamImpl::ReleaseChildren() noexcept {
             // afterwards.
             child->parent_ = nullptr;
             if (child->ReleaseLastRefs(2)) {
+                // Its text is freed after its subtree: start loading the
+                // block's header now.
+                if (child->kind_ == ValueKind::String) CORVO_PREFETCH(child->value_.text.Block());
                 if (child->children_) child->children_->index.reset();
                 child->parent_ = node;
                 node = child;

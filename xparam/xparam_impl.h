@@ -223,10 +223,12 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
         uint32_t count = 0;
         // How many of the children are attributes: the writer stops looking
         // for attributes after the last one without touching the elements.
-        uint32_t attributes = 0;
-        bool inArena = false;  // a page block of a PageArena
+        // (31 bits: a list of 2^31 attributes would take over 200 GB.)
+        uint32_t attributes : 31 = 0;
+        uint32_t inArena : 1 = 0;  // a page block of a PageArena
         std::unique_ptr<NameIndex> index;
     };
+    static_assert(sizeof(void*) != 8 || sizeof(ChildList) == 32);
     // Frees a child list from the pool or its page.
     struct ChildListDeleter {
         void operator()(ChildList* list) const noexcept;
