@@ -75,7 +75,11 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
         // The parent counts its attribute children (see ChildList).
         if (parent_ && (kind == NodeKind::Attribute) != (nodeKind_ == NodeKind::Attribute)) {
             ChildList& list = *parent_->children_;
-            kind == NodeKind::Attribute ? ++list.attributes : --list.attributes;
+            if (kind == NodeKind::Attribute) {
+                ++list.attributes;
+            } else {
+                --list.attributes;
+            }
         }
         nodeKind_ = kind;
     }
