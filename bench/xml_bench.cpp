@@ -598,21 +598,29 @@ void PrintSummary(const MedianCollector& c) {
         Cell(ix, "%.0f").c_str(), Cell(ip, "%.0f").c_str(), Cell(ratio(ix, ip), "%.2fx").c_str());
 }
 
+// `which[:N]` of the one-run modes; N is `fallback` when left out.
+struct OnceArgument {
+    std::string which;
+    int input;
+};
+
+OnceArgument SplitOnceArgument(const std::string& arg, int fallback) {
+    const size_t colon = arg.find(':');
+    if (colon == std::string::npos) return {arg, fallback};
+    return {arg.substr(0, colon), std::atoi(arg.c_str() + colon + 1)};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     for (int k = 1; k < argc; ++k) {
         if (std::strncmp(argv[k], "--parse-once=", 13) == 0) {
-            const std::string arg = argv[k] + 13;
-            const size_t colon = arg.find(':');
-            if (colon == std::string::npos) return ParseOnce(arg, 1);
-            return ParseOnce(arg.substr(0, colon), std::atoi(arg.c_str() + colon + 1));
+            const OnceArgument once = SplitOnceArgument(argv[k] + 13, 1);
+            return ParseOnce(once.which, once.input);
         }
         if (std::strncmp(argv[k], "--write-once=", 13) == 0) {
-            const std::string arg = argv[k] + 13;
-            const size_t colon = arg.find(':');
-            if (colon == std::string::npos) return 2;
-            return WriteOnce(arg.substr(0, colon), std::atoi(arg.c_str() + colon + 1));
+            const OnceArgument once = SplitOnceArgument(argv[k] + 13, -1);
+            return once.input < 0 ? 2 : WriteOnce(once.which, once.input);
         }
     }
     benchmark::Initialize(&argc, argv);

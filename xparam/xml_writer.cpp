@@ -26,8 +26,7 @@ XParamImpl* SkipAttributes(XParamImpl* node) {
 }
 
 XParamImpl* FirstElementChild(XParamImpl* node) {
-    XParamImpl* first = node->FirstChildNode();
-    return node->AttributeCount() == 0 ? first : SkipAttributes(first);
+    return SkipAttributes(node->FirstChildNode());
 }
 
 XParamImpl* NextElementSibling(XParamImpl* node) {

@@ -224,8 +224,7 @@ void XParamImpl::ReleaseChildren() noexcept {
                 (inner ? inner->next_ : list->first) = nullptr;
                 child->prev_ = nullptr;
             }
-            --list->count;
-            if (child->nodeKind_ == NodeKind::Attribute) --list->attributes;
+            list->Left(child);
             // Cleared before the release: a child that survives may be
             // released on another thread at once and must not be touched
             // afterwards.
@@ -833,8 +832,7 @@ void XParamImpl::LinkBetween(XParamImpl* child, XParamImpl* prev, XParamImpl* ne
     child->next_ = next;
     (prev ? prev->next_ : list.first) = child;
     (next ? next->prev_ : list.last) = child;
-    ++list.count;
-    if (child->nodeKind_ == NodeKind::Attribute) ++list.attributes;
+    list.Joined(child);
     child->parent_ = this;
     if (NameIndex* index = list.index.get()) {
         if (!next) {
@@ -865,8 +863,7 @@ void XParamImpl::Unlink(XParamImpl* child) noexcept {
     (child->next_ ? child->next_->prev_ : list.last) = child->prev_;
     child->prev_ = child->next_ = nullptr;
     child->parent_ = nullptr;
-    --list.count;
-    if (child->nodeKind_ == NodeKind::Attribute) --list.attributes;
+    list.Left(child);
     if (child->ReleaseRefs(2)) Destroy(child);  // the destructor walks its subtree iteratively
 }
 

@@ -231,6 +231,16 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
         uint32_t attributes : 31 = 0;
         uint32_t inArena : 1 = 0;  // a page block of a PageArena
         std::unique_ptr<NameIndex> index;
+
+        // The counts, as `child` is linked into or unlinked from the list.
+        void Joined(const XParamImpl* child) noexcept {
+            ++count;
+            if (child->nodeKind_ == NodeKind::Attribute) ++attributes;
+        }
+        void Left(const XParamImpl* child) noexcept {
+            --count;
+            if (child->nodeKind_ == NodeKind::Attribute) --attributes;
+        }
     };
     static_assert(sizeof(void*) != 8 || sizeof(ChildList) == 32);
     // Frees a child list from the pool or its page.
@@ -305,7 +315,7 @@ class XParamImpl final : public ref_counter_base<XParam, XParamImpl> {
         child->prev_ = list.last;
         (list.last ? list.last->next_ : list.first) = child;
         list.last = child;
-        ++list.count;
+        ++list.count;  // a new node is an element: no attribute to count
         child->parent_ = this;
     }
 
