@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/file_stream.h"
 #include "platform/utf_codec.h"
@@ -115,26 +117,65 @@ bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
 
 }  // namespace
 
+namespace {
+
+// One step of the walk's path: a node it has entered and the sibling that
+// followed that node when it was visited. Both are counted, so nothing the
+// callback does to the tree can free a node the walk still has to look at.
+struct WalkStep {
+    XRef<XParam> node;
+    XRef<XParam> following;
+};
+
+XRef<XParam> Held(XParamImpl* node) {
+    return XRef<XParam>(node);
+}
+
+XParamImpl* Impl(const XRef<XParam>& node) {
+    return XParamImpl::From(node.Get());
+}
+
+// Where the walk goes after `step` and its subtree: its next sibling while it
+// is still a child of `parent`; otherwise the sibling that followed it when
+// it was visited, if that one is still a child of `parent`; otherwise nowhere
+// (the rest of the parent's children are skipped).
+XRef<XParam> After(const WalkStep& step, XParamImpl* parent) {
+    XParamImpl* node = Impl(step.node);
+    if (node->ParentNode() == parent) return Held(node->NextSiblingNode());
+    XParamImpl* following = Impl(step.following);
+    if (following != nullptr && following->ParentNode() == parent) return step.following;
+    return nullptr;
+}
+
+}  // namespace
+
 bool XParamTraversalImpl::Traverse(XParam* pRoot, TraverseCallback callback, void* userData) {
     if (pRoot == nullptr) return false;
-    XParamImpl* const root = XParamImpl::From(pRoot);
-    XParamImpl* node = root;
+    // path[0] is the root; path.back() is the node being visited.
+    std::vector<WalkStep> path;
+    path.push_back({Held(XParamImpl::From(pRoot)), nullptr});
     for (;;) {
-        if (callback) {
-            const XRef<XParam> held(node);
-            if (!callback(node, userData)) return false;
-        }
-        if (XParamImpl* child = node->FirstChildNode()) {
-            node = child;
-            continue;
+        WalkStep& step = path.back();
+        if (path.size() > 1) step.following = Held(Impl(step.node)->NextSiblingNode());
+        if (callback && !callback(step.node.Get(), userData)) return false;
+        // A node taken out of the parent the walk came from is not entered.
+        XParamImpl* const node = Impl(step.node);
+        const bool attached =
+            path.size() == 1 || node->ParentNode() == Impl(path[path.size() - 2].node);
+        if (attached) {
+            if (XParamImpl* child = node->FirstChildNode()) {
+                path.push_back({Held(child), nullptr});
+                continue;
+            }
         }
         for (;;) {
-            if (node == root) return true;
-            if (XParamImpl* next = node->NextSiblingNode()) {
-                node = next;
+            if (path.size() == 1) return true;
+            XRef<XParam> next = After(path.back(), Impl(path[path.size() - 2].node));
+            if (next) {
+                path.back() = {std::move(next), nullptr};
                 break;
             }
-            node = node->ParentNode();
+            path.pop_back();
         }
     }
 }

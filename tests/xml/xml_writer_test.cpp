@@ -250,5 +250,67 @@ TEST(XmlTraverse, VisitsInDocumentOrderAndStops) {
     EXPECT_EQ(sub.names, (std::vector<std::string>{"a", "a1", "a2"}));
 }
 
+// Callbacks that change the tree: the walk never touches a freed node and goes
+// on from the links as they stand (see docs/xparam.md). Nothing but the tree
+// holds the nodes, so a node taken out dies unless the walk holds it.
+struct TreeEdit {
+    const char* at;
+    void (*edit)(XParam* visited, XParam* root);
+    std::vector<std::string> visits;
+};
+
+struct EditRun {
+    const TreeEdit* edit;
+    XParam* root;
+    Visit visit;
+};
+
+bool EditAndRecord(XParam* node, void* user) {
+    auto* run = static_cast<EditRun*>(user);
+    Record(node, &run->visit);
+    if (run->visit.names.back() == run->edit->at) run->edit->edit(node, run->root);
+    return true;
+}
+
+void Unlink(XParam* node) {
+    if (node) node->Detach(), node->Release();
+}
+
+TEST(XmlTraverse, CallbackChangesTheTree) {
+    const std::vector<std::string> all{"root", "a", "a1", "a2", "b", "b1", "c"};
+    const TreeEdit edits[] = {
+        {"a", [](XParam* v, XParam*) { v->Detach(); }, {"root", "a", "b", "b1", "c"}},
+        {"a", [](XParam* v, XParam* root) { root->RemoveChild(v); }, {"root", "a", "b", "b1", "c"}},
+        {"a1", [](XParam* v, XParam*) { v->Detach(); }, all},
+        {"a2", [](XParam* v, XParam*) { Unlink(v->GetParent()); }, all},
+        {"a",
+         [](XParam* v, XParam*) { Unlink(v->GetNextSibling()); },
+         {"root", "a", "a1", "a2", "c"}},
+        {"a", [](XParam*, XParam* root) { root->RemoveAllChildren(); }, {"root", "a"}},
+        {"a1", [](XParam*, XParam* root) { root->RemoveAllChildren(); }, {"root", "a", "a1", "a2"}},
+        {"b1",
+         [](XParam* v, XParam* root) {
+             XParam* b = v->GetParent();
+             XParam* c = root->GetLastChild();
+             b->AppendChild(c);
+             c->Release();
+             b->Release();
+         },
+         all},
+    };
+    XParamTraversalRef t = NewTraversal();
+    for (const TreeEdit& edit : edits) {
+        XParamRef root = NewNode(u"root");
+        XParam* a = AddChild(root.Get(), u"a");
+        AddChild(a, u"a1");
+        AddChild(a, u"a2");
+        AddChild(AddChild(root.Get(), u"b"), u"b1");
+        AddChild(root.Get(), u"c");
+        EditRun run{&edit, root.Get(), {}};
+        EXPECT_TRUE(t->Traverse(root.Get(), EditAndRecord, &run)) << edit.at;
+        EXPECT_EQ(run.visit.names, edit.visits) << edit.at;
+    }
+}
+
 }  // namespace
 }  // namespace xparam::test
