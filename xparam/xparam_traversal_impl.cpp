@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -79,10 +80,9 @@ const char* FilledUtf8(ByteString& out, int& nLen, XInResSlot& res) {
 }
 
 // The file form: the declaration, the line break, then the tree.
-bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
-                  std::u16string_view indent, std::u16string_view lineBreak,
-                  std::u16string_view encoding) {
-    if (root == nullptr) return false;
+bool WriteDocument(XParam* root, const char16_t* path, const char* narrowPath,
+                   std::u16string_view indent, std::u16string_view lineBreak,
+                   std::u16string_view encoding) {
     WideString text;
     const std::u16string_view head = u"<?xml version=\"1.0\" encoding=\"";
     text.Append(head.data(), head.size());
@@ -113,6 +113,19 @@ bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
     }
     complete = complete && std::fwrite(bytes, 1, size, file.get()) == size;
     return file.Close() && complete;
+}
+
+// A document too large for a string, or memory running out, fails the save
+// before the file is opened.
+bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
+                  std::u16string_view indent, std::u16string_view lineBreak,
+                  std::u16string_view encoding) {
+    if (root == nullptr) return false;
+    try {
+        return WriteDocument(root, path, narrowPath, indent, lineBreak, encoding);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -180,12 +193,18 @@ bool XParamTraversalImpl::Traverse(XParam* pRoot, TraverseCallback callback, voi
     }
 }
 
+// ToXml's results when the text cannot be made (too large for a string, or
+// memory running out): the empty text, as for an absent root, holder untouched.
 const char16_t* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char16_t* pIndent,
                                            const char16_t* pLineBreak, XInResSlot& res) {
     nLen = 0;
     if (pRoot == nullptr) return u"";
     WideString out;
-    XmlWriter<char16_t>(View(pIndent), View(pLineBreak), out).Write(XParamImpl::From(pRoot));
+    try {
+        XmlWriter<char16_t>(View(pIndent), View(pLineBreak), out).Write(XParamImpl::From(pRoot));
+    } catch (const std::bad_alloc&) {
+        return u"";
+    }
     const WideString& text = XStrInRes<char16_t>::Fill(res, out);
     nLen = static_cast<int>(text.Length() > INT_MAX ? INT_MAX : text.Length());
     return text.Data();
@@ -196,6 +215,17 @@ const char* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char* pIn
                                        XInResSlot& res) {
     nLen = 0;
     if (pRoot == nullptr) return "";
+    try {
+        return NarrowXml(pRoot, nLen, pIndent, pLineBreak, codePage, res);
+    } catch (const std::bad_alloc&) {
+        nLen = 0;
+        return "";
+    }
+}
+
+const char* XParamTraversalImpl::NarrowXml(XParam* pRoot, int& nLen, const char* pIndent,
+                                           const char* pLineBreak, unsigned int codePage,
+                                           XInResSlot& res) {
     if (codePage == corvo::platform::kCodePageUtf8 && IsAscii(pIndent) && IsAscii(pLineBreak)) {
         // ASCII is its own UTF-8 and UTF-16 form: nothing to convert.
         ByteString out;
