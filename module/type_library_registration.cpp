@@ -44,8 +44,8 @@ std::string TypeLibraryScript(const com::LibraryDescription& library) {
         const com::InterfaceDescription& itf = *library.interfaces[i];
         // A dual interface is marshalled by the automation marshaler, a
         // dispinterface (the events) by the IDispatch proxy.
-        const char* proxy = itf.kind == com::InterfaceKind::Dual ? kAutomationMarshalerClsid
-                                                                 : kDispatchProxyClsid;
+        const char* proxy =
+            itf.kind == com::InterfaceKind::Dual ? kAutomationMarshalerClsid : kDispatchProxyClsid;
         script += "    ForceRemove " + Quoted(GuidToAscii(*itf.iid)) + " = s " +
                   Quoted(Ascii(itf.name)) +
                   "\n    {\n"
@@ -53,8 +53,8 @@ std::string TypeLibraryScript(const com::LibraryDescription& library) {
                   proxy +
                   "'\n"
                   "     ProxyStubClsid32 = s '" +
-                  proxy + "'\n     TypeLib = s " + libid +
-                  "\n     {\n      val Version = s " + version + "\n     }\n    }\n";
+                  proxy + "'\n     TypeLib = s " + libid + "\n     {\n      val Version = s " +
+                  version + "\n     }\n    }\n";
     }
     script += "   }\n  }\n }\n}\n";
     return script;
