@@ -69,8 +69,16 @@ test-windows: build-windows build
 fuzz-smoke: deps
 	@scripts/fuzz-smoke.sh
 
+# Fails when a program fails or a benchmark reports an error (and goes on to
+# the next program first).
 bench: build
-	@for b in build/default/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+	@status=0; out=$$(mktemp); \
+	for b in build/default/bench/*_bench; do \
+	  [ -x "$$b" ] || continue; \
+	  { "$$b" || echo "$$b: exit status $$?"; } | tee "$$out"; \
+	  if grep -q -e 'ERROR OCCURRED' -e ': exit status ' "$$out"; then \
+	    echo "$$b: a benchmark reported an error" >&2; status=1; fi; \
+	done; rm -f "$$out"; exit $$status
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

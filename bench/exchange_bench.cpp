@@ -4,13 +4,16 @@
 #include <openssl/des.h>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "control/exchange_block.h"
 #include "control/exchange_name.h"
 #include "control/payload_scrambler.h"
+#include "platform/im_client_endpoint.h"
 
 namespace {
 
@@ -62,6 +65,15 @@ void BM_OpenSslDesEcb(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenSslDesEcb)->Unit(benchmark::kMicrosecond);
 
+// Removes the run's endpoint directory when the benchmark ends.
+struct BenchDirectory {
+    std::filesystem::path path;
+    ~BenchDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
 // A request-sized login document written into and read back from a block.
 void BM_BlockWriteRead(benchmark::State& state) {
     const std::u16string text =
@@ -69,10 +81,26 @@ void BM_BlockWriteRead(benchmark::State& state) {
         u"\t<fulluserid>Y25hbGljaG51c2VyMDE=</fulluserid>\r\n\t<version></version>\r\n"
         u"\t<srcUrl></srcUrl>\r\n\t<realSSOUrl></realSSOUrl>\r\n"
         u"\t<ctrlversion>MS4wLjAuMQ==</ctrlversion>\r\n</SSO_XML_NAME>\r\n";
+    // Blocks live in an endpoint directory: a private one of this run, so the
+    // user's own (and its sweep of stale objects) is never touched.
+    const std::filesystem::path base =
+        std::filesystem::temp_directory_path() /
+        ("corvo-exchange-bench-" + std::to_string(corvo::platform::CurrentProcessId()));
+    std::error_code ec;
+    std::filesystem::remove_all(base, ec);
+    std::filesystem::create_directories(base, ec);
+    const BenchDirectory cleanup{base};
+    std::string error;
+    if (ec || !corvo::platform::PrepareImClientEndpoint((base / "im").string(), &error)) {
+        state.SkipWithError(
+            ("cannot prepare an endpoint directory: " + (ec ? ec.message() : error)).c_str());
+        return;
+    }
     const std::u16string name = MakeExchangeName();
     auto block = ExchangeBlock::Create(name);
     if (!block) {
-        state.SkipWithError("cannot create a shared-memory block");
+        state.SkipWithError(
+            ("cannot create a shared-memory block: " + std::string(std::strerror(errno))).c_str());
         return;
     }
     std::u16string back;

@@ -233,7 +233,11 @@ BlockStatus ReadBlockDocument(const platform::SharedMemory& memory, std::u16stri
     auto readAt = [&memory](uint64_t offset, std::span<uint8_t> out) {
         return memory.ReadAt(offset, out);
     };
-    return DecodeBlock(*size, readAt, userId, ConfiguredKeySuffixes(), text);
+    // Only the 8208 bytes a block is made with are ever read: a peer that
+    // grows the object (POSIX) or the page rounding of a view (Windows) does
+    // not let a header claim more.
+    return DecodeBlock(std::min<uint64_t>(*size, kBlockSize), readAt, userId,
+                       ConfiguredKeySuffixes(), text);
 }
 
 BlockStatus ReadBlockDocument(const ExchangeBlock& block, std::u16string_view userId,

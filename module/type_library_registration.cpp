@@ -42,16 +42,19 @@ std::string TypeLibraryScript(const com::LibraryDescription& library) {
         "   NoRemove Interface\n   {\n";
     for (uint32_t i = 0; i < library.interface_count; ++i) {
         const com::InterfaceDescription& itf = *library.interfaces[i];
-        if (itf.kind != com::InterfaceKind::Dual) continue;
+        // A dual interface is marshalled by the automation marshaler, a
+        // dispinterface (the events) by the IDispatch proxy.
+        const char* proxy =
+            itf.kind == com::InterfaceKind::Dual ? kAutomationMarshalerClsid : kDispatchProxyClsid;
         script += "    ForceRemove " + Quoted(GuidToAscii(*itf.iid)) + " = s " +
                   Quoted(Ascii(itf.name)) +
                   "\n    {\n"
                   "     ProxyStubClsid = s '" +
-                  kAutomationMarshalerClsid +
+                  proxy +
                   "'\n"
                   "     ProxyStubClsid32 = s '" +
-                  kAutomationMarshalerClsid + "'\n     TypeLib = s " + libid +
-                  "\n     {\n      val Version = s " + version + "\n     }\n    }\n";
+                  proxy + "'\n     TypeLib = s " + libid + "\n     {\n      val Version = s " +
+                  version + "\n     }\n    }\n";
     }
     script += "   }\n  }\n }\n}\n";
     return script;

@@ -9,8 +9,10 @@
 //       HELPDIR                          = the module's directory, with its
 //                                          trailing separator
 //       0\<platform>                     = the module's path
-//   Interface\{IID}                      = the interface name (each dual interface)
-//       ProxyStubClsid, ProxyStubClsid32 = the automation marshaler's CLSID
+//   Interface\{IID}                      = the interface name (each dual interface
+//                                          and dispinterface)
+//       ProxyStubClsid, ProxyStubClsid32 = the automation marshaler's CLSID (dual),
+//                                          the IDispatch proxy's (dispinterface)
 //       TypeLib                          = {LIBID}, value Version = "<major>.<minor>"
 //
 // On Windows the module's own type library (its resource, or the ".tlb" file
@@ -32,6 +34,8 @@ namespace corvo::module {
 
 // The automation marshaler (PSOAInterface), the proxy of dual interfaces.
 inline constexpr char kAutomationMarshalerClsid[] = "{00020424-0000-0000-C000-000000000046}";
+// The IDispatch proxy (PSDispatch), the proxy of dispinterfaces.
+inline constexpr char kDispatchProxyClsid[] = "{00020420-0000-0000-C000-000000000046}";
 
 // The registrar script for `library`. It uses the replacement variables
 // MODULE, HELPDIR, TYPELIB_HELP, TYPELIB_PLATFORM and TYPELIB_FLAGS (see

@@ -46,7 +46,8 @@ enum class ImWindowParent {
 // whose title is exactly `title` (any title when null); kNoWindow when there
 // is none. POSIX: only windows whose process is alive. Windows: a desktop
 // search returns top-level windows only (Wine's FindWindowExW would also
-// return message-only ones).
+// return message-only ones), and each candidate's title is read back with
+// GetWindowTextW and compared exactly, since FindWindowExW ignores case.
 ImWindowHandle FindImWindow(ImWindowParent parent, ImWindowHandle after,
                             std::u16string_view className, const std::u16string_view* title);
 

@@ -61,7 +61,9 @@ NumberText FloatingText(bool negative, double integerPart, double fraction) {
     } else {
         // Nine fractional digits, truncated; the product in double precision.
         const auto d = static_cast<uint32_t>(std::fabs(fraction) * 1000000000.0);
-        if (d != 0 && negative && integerPart == 0) w.Put('-');
+        // A negative value with a zero integer part keeps its sign, also when
+        // no digit follows the point (-1e-12 is "-0"); -0.0 is not negative.
+        if (integerPart == 0 && fraction < 0) w.Put('-');
         PutIntegerPart(w, integerPart);
         if (d != 0) {
             char digits[9];

@@ -11,7 +11,6 @@ namespace xparam::wide_string_detail {
 namespace {
 
 constexpr uint64_t kMinCapacity = 8;
-constexpr uint64_t kMaxCapacity = kInArena - 1;
 
 uint64_t AtLeastMinimum(uint64_t capacity) {
     return capacity < kMinCapacity ? kMinCapacity : capacity;

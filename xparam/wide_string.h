@@ -35,6 +35,8 @@ struct BlockHeader {
 };
 
 constexpr uint32_t kInArena = 0x80000000u;
+// The most units a string holds; a larger capacity throws std::bad_alloc.
+constexpr uint64_t kMaxCapacity = kInArena - 1;
 
 inline uint32_t CapacityOf(const BlockHeader* h) noexcept {
     return h->capacity & ~kInArena;

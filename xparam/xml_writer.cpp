@@ -14,7 +14,12 @@ namespace {
 
 // The first buffer holds this many units; each growth at least doubles it.
 constexpr size_t kFirstCapacity = 512;
-constexpr size_t kMaxCapacity = UINT32_MAX - 1;
+// The most a string holds: growth stops there while the content fits, and
+// content beyond it fails the write (std::bad_alloc).
+constexpr size_t kMaxCapacity = wide_string_detail::kMaxCapacity;
+// Tree text goes to UTF-8 in pieces of this many units, so the room reserved
+// ahead (three bytes a unit) never exceeds the output by more than a piece.
+constexpr size_t kUtf8Piece = 1 << 16;
 
 bool IsAttribute(const XParamImpl* node) {
     return node->NodeKindCode() == NodeKind::Attribute;
@@ -83,6 +88,21 @@ void XmlWriter<Unit>::PutText(const char16_t* text, size_t length) {
     if constexpr (std::is_same_v<Unit, char16_t>) {
         PutUnits(text, length);
     } else {
+        while (length > kUtf8Piece) {
+            // A piece never ends between the two units of a surrogate pair.
+            size_t piece = kUtf8Piece;
+            if (text[piece - 1] >= 0xD800 && text[piece - 1] < 0xDC00) --piece;
+            PutUtf8Piece(text, piece);
+            text += piece;
+            length -= piece;
+        }
+        PutUtf8Piece(text, length);
+    }
+}
+
+template <typename Unit>
+void XmlWriter<Unit>::PutUtf8Piece(const char16_t* text, size_t length) {
+    if constexpr (std::is_same_v<Unit, unsigned char>) {
         // No unit makes more than three bytes (a surrogate pair makes four).
         Room(length * 3);
         size_t k = corvo::platform::NarrowAsciiBlocks(text, length, cur_);

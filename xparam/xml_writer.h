@@ -35,7 +35,9 @@ class XmlWriter {
     XmlWriter(View indentUnit, View lineBreak, Text& out)
         : unit_(indentUnit), lineBreak_(lineBreak), out_(out) {}
 
-    // Appends `root` and its subtree at empty indentation.
+    // Appends `root` and its subtree at empty indentation. Output beyond what
+    // a string holds, or memory running out, throws std::bad_alloc; the
+    // library's entry points turn that into their failure result.
     void Write(XParamImpl* root);
 
   private:
@@ -56,6 +58,8 @@ class XmlWriter {
     // Tree text, converted to the output form.
     void PutText(const char16_t* text, size_t length);
     void PutText(const WideString& text) { PutText(text.Data(), text.Length()); }
+    // One piece of tree text as UTF-8 (Unit = unsigned char only).
+    void PutUtf8Piece(const char16_t* text, size_t length);
     // Units already in the output form.
     void PutUnits(const Unit* units, size_t length) {
         Room(length);

@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/file_stream.h"
 #include "platform/utf_codec.h"
@@ -77,10 +80,9 @@ const char* FilledUtf8(ByteString& out, int& nLen, XInResSlot& res) {
 }
 
 // The file form: the declaration, the line break, then the tree.
-bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
-                  std::u16string_view indent, std::u16string_view lineBreak,
-                  std::u16string_view encoding) {
-    if (root == nullptr) return false;
+bool WriteDocument(XParam* root, const char16_t* path, const char* narrowPath,
+                   std::u16string_view indent, std::u16string_view lineBreak,
+                   std::u16string_view encoding) {
     WideString text;
     const std::u16string_view head = u"<?xml version=\"1.0\" encoding=\"";
     text.Append(head.data(), head.size());
@@ -113,38 +115,96 @@ bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
     return file.Close() && complete;
 }
 
+// A document too large for a string, or memory running out, fails the save
+// before the file is opened.
+bool SaveDocument(XParam* root, const char16_t* path, const char* narrowPath,
+                  std::u16string_view indent, std::u16string_view lineBreak,
+                  std::u16string_view encoding) {
+    if (root == nullptr) return false;
+    try {
+        return WriteDocument(root, path, narrowPath, indent, lineBreak, encoding);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// One step of the walk's path: a node it has entered and the sibling that
+// followed that node when it was visited. Both are counted, so nothing the
+// callback does to the tree can free a node the walk still has to look at.
+struct WalkStep {
+    XRef<XParam> node;
+    XRef<XParam> following;
+};
+
+XRef<XParam> Held(XParamImpl* node) {
+    return XRef<XParam>(node);
+}
+
+XParamImpl* Impl(const XRef<XParam>& node) {
+    return XParamImpl::From(node.Get());
+}
+
+// Where the walk goes after `step` and its subtree: its next sibling while it
+// is still a child of `parent`; otherwise the sibling that followed it when
+// it was visited, if that one is still a child of `parent`; otherwise nowhere
+// (the rest of the parent's children are skipped).
+XRef<XParam> After(const WalkStep& step, XParamImpl* parent) {
+    XParamImpl* node = Impl(step.node);
+    if (node->ParentNode() == parent) return Held(node->NextSiblingNode());
+    XParamImpl* following = Impl(step.following);
+    if (following != nullptr && following->ParentNode() == parent) return step.following;
+    return nullptr;
+}
+
 }  // namespace
 
 bool XParamTraversalImpl::Traverse(XParam* pRoot, TraverseCallback callback, void* userData) {
     if (pRoot == nullptr) return false;
-    XParamImpl* const root = XParamImpl::From(pRoot);
-    XParamImpl* node = root;
+    // path[0] is the root; path.back() is the node being visited.
+    std::vector<WalkStep> path;
+    path.push_back({Held(XParamImpl::From(pRoot)), nullptr});
     for (;;) {
-        if (callback) {
-            const XRef<XParam> held(node);
-            if (!callback(node, userData)) return false;
-        }
-        if (XParamImpl* child = node->FirstChildNode()) {
-            node = child;
-            continue;
+        WalkStep& step = path.back();
+        if (path.size() > 1) step.following = Held(Impl(step.node)->NextSiblingNode());
+        if (callback && !callback(step.node.Get(), userData)) return false;
+        // A node taken out of the parent the walk came from is not entered.
+        XParamImpl* const node = Impl(step.node);
+        const bool attached =
+            path.size() == 1 || node->ParentNode() == Impl(path[path.size() - 2].node);
+        if (attached) {
+            if (XParamImpl* child = node->FirstChildNode()) {
+                path.push_back({Held(child), nullptr});
+                continue;
+            }
         }
         for (;;) {
-            if (node == root) return true;
-            if (XParamImpl* next = node->NextSiblingNode()) {
-                node = next;
+            if (path.size() == 1) return true;
+            XRef<XParam> next = After(path.back(), Impl(path[path.size() - 2].node));
+            if (next) {
+                path.back() = {std::move(next), nullptr};
                 break;
             }
-            node = node->ParentNode();
+            path.pop_back();
         }
     }
 }
 
+// ToXml's results when the text cannot be made (too large for a string, or
+// memory running out): the empty text, as for an absent root, holder untouched.
 const char16_t* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char16_t* pIndent,
                                            const char16_t* pLineBreak, XInResSlot& res) {
     nLen = 0;
     if (pRoot == nullptr) return u"";
     WideString out;
-    XmlWriter<char16_t>(View(pIndent), View(pLineBreak), out).Write(XParamImpl::From(pRoot));
+    try {
+        XmlWriter<char16_t>(View(pIndent), View(pLineBreak), out).Write(XParamImpl::From(pRoot));
+    } catch (const std::bad_alloc&) {
+        return u"";
+    }
     const WideString& text = XStrInRes<char16_t>::Fill(res, out);
     nLen = static_cast<int>(text.Length() > INT_MAX ? INT_MAX : text.Length());
     return text.Data();
@@ -155,6 +215,17 @@ const char* XParamTraversalImpl::ToXml(XParam* pRoot, int& nLen, const char* pIn
                                        XInResSlot& res) {
     nLen = 0;
     if (pRoot == nullptr) return "";
+    try {
+        return NarrowXml(pRoot, nLen, pIndent, pLineBreak, codePage, res);
+    } catch (const std::bad_alloc&) {
+        nLen = 0;
+        return "";
+    }
+}
+
+const char* XParamTraversalImpl::NarrowXml(XParam* pRoot, int& nLen, const char* pIndent,
+                                           const char* pLineBreak, unsigned int codePage,
+                                           XInResSlot& res) {
     if (codePage == corvo::platform::kCodePageUtf8 && IsAscii(pIndent) && IsAscii(pLineBreak)) {
         // ASCII is its own UTF-8 and UTF-16 form: nothing to convert.
         ByteString out;

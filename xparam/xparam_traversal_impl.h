@@ -20,6 +20,9 @@ class XParamTraversalImpl : public ref_counter_base<XParamTraversal, XParamTrave
                  const char* pEncoding, unsigned int codePage) override;
 
   private:
+    // The multi-byte ToXml, which may throw std::bad_alloc.
+    static const char* NarrowXml(XParam* pRoot, int& nLen, const char* pIndent,
+                                 const char* pLineBreak, unsigned int codePage, XInResSlot& res);
     friend class ref_counter_base<XParamTraversal, XParamTraversalImpl>;
     ~XParamTraversalImpl() override = default;
 };

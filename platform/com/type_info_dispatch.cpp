@@ -12,8 +12,19 @@ namespace {
 
 struct CachedTypeInfo {
     const IID* iid = nullptr;
-    ITypeInfo* info = nullptr;  // one reference, held until ReleaseCache
+    // One reference each, held until ReleaseCache: the part calls go through
+    // (a dual interface's vtable part), and the type information the library
+    // gives for the IID (its dispinterface part), which GetTypeInfo hands out.
+    ITypeInfo* info = nullptr;
+    ITypeInfo* dispatch = nullptr;
 };
+
+// The ITypeInfo2 form of `info` when it offers one.
+void PreferSecondForm(ComPtr<ITypeInfo>* info) {
+    ComPtr<ITypeInfo2> second;
+    if (SUCCEEDED((*info)->QueryInterface(IID_ITypeInfo2, second.OutVoid())) && second)
+        *info = ComPtr<ITypeInfo>(second.Get());
+}
 
 // One slot per dual interface of the module; more than enough.
 constexpr size_t kCacheSlots = 8;
@@ -37,14 +48,15 @@ HRESULT InterfacePart(ComPtr<ITypeInfo>* info) {
     return S_OK;
 }
 
-// The cached type information of `itf` (borrowed), loaded on first use.
+// The cached type information of `itf` (borrowed), loaded on first use:
+// the part calls go through, or with `dispatchPart` the dispinterface part.
 HRESULT TypeInfoOf(const LibraryDescription& library, const InterfaceDescription& itf, LCID lcid,
-                   ITypeInfo** info) {
+                   ITypeInfo** info, bool dispatchPart = false) {
     *info = nullptr;
     std::lock_guard<std::mutex> lock(ModuleLock::CriticalSection());
     for (const CachedTypeInfo& slot : g_cache) {
         if (slot.iid && IsEqualIID(*slot.iid, *itf.iid)) {
-            *info = slot.info;
+            *info = dispatchPart ? slot.dispatch : slot.info;
             return S_OK;
         }
     }
@@ -56,17 +68,18 @@ HRESULT TypeInfoOf(const LibraryDescription& library, const InterfaceDescription
     hr = typeLibrary->GetTypeInfoOfGuid(*itf.iid, found.Out());
     if (FAILED(hr)) return hr;
     if (!found) return E_UNEXPECTED;
+    ComPtr<ITypeInfo> described = found;
     hr = InterfacePart(&found);
     if (FAILED(hr)) return hr;
-    // Keep the ITypeInfo2 form when the type information offers one.
-    ComPtr<ITypeInfo2> second;
-    if (SUCCEEDED(found->QueryInterface(IID_ITypeInfo2, second.OutVoid())) && second)
-        found = ComPtr<ITypeInfo>(second.Get());
+    // Keep the ITypeInfo2 forms when the type information offers them.
+    PreferSecondForm(&found);
+    PreferSecondForm(&described);
     for (CachedTypeInfo& slot : g_cache) {
         if (!slot.iid) {
             slot.iid = itf.iid;
             slot.info = found.Detach();
-            *info = slot.info;
+            slot.dispatch = described.Detach();
+            *info = dispatchPart ? slot.dispatch : slot.info;
             return S_OK;
         }
     }
@@ -88,7 +101,7 @@ HRESULT TypeInfoDispatch::GetTypeInfo(const LibraryDescription& library,
     *ppTInfo = nullptr;
     if (iTInfo != 0) return DISP_E_BADINDEX;
     ITypeInfo* info = nullptr;
-    const HRESULT hr = TypeInfoOf(library, itf, lcid, &info);
+    const HRESULT hr = TypeInfoOf(library, itf, lcid, &info, true);
     if (FAILED(hr)) return hr;
     info->AddRef();
     *ppTInfo = info;
@@ -122,6 +135,7 @@ void TypeInfoDispatch::ReleaseCache() {
     std::lock_guard<std::mutex> lock(ModuleLock::CriticalSection());
     for (CachedTypeInfo& slot : g_cache) {
         if (slot.info) slot.info->Release();
+        if (slot.dispatch) slot.dispatch->Release();
         slot = {};
     }
 }

@@ -3,14 +3,16 @@
 //
 // On first use the library is loaded with LoadRegTypeLib (its LIBID, its
 // version, the caller's locale) and the interface's type information taken
-// from it by IID (GetTypeInfoOfGuid; for a dual interface the vtable part
-// that GetRefTypeOfImplType(-1) names, and its ITypeInfo2 form when it offers
-// one). That type information is cached for the module's lifetime, created
-// once under the module's critical section; a failure to load is returned to
-// the caller and tried again on the next call. GetIDsOfNames and Invoke go
-// through it (ITypeInfo::GetIDsOfNames, ITypeInfo::Invoke): arguments are
-// coerced as the library declares them, and a method that fails reaches the
-// caller as DISP_E_EXCEPTION with its HRESULT in EXCEPINFO::scode.
+// from it by IID with GetTypeInfoOfGuid: for a dual interface that is its
+// dispinterface part, which GetTypeInfo hands out as browsing tools expect;
+// GetIDsOfNames and Invoke go through the vtable part that
+// GetRefTypeOfImplType(-1) names (ITypeInfo::GetIDsOfNames,
+// ITypeInfo::Invoke), so arguments are coerced as the library declares them
+// and a method that fails reaches the caller as DISP_E_EXCEPTION with its
+// HRESULT in EXCEPINFO::scode. Each part is kept in its ITypeInfo2 form when it
+// offers one. Both are cached for the module's lifetime, created once under
+// the module's critical section; a failure to load is returned to the caller
+// and tried again on the next call.
 //
 // Windows only; elsewhere StaticDispatch takes its place (dispatch_impl.h).
 #pragma once

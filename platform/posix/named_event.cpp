@@ -50,6 +50,14 @@ std::optional<NamedEvent> NamedEvent::Create(std::u16string_view name) {
     const char* file = objectName->c_str() + 1;
     const bool created = mkfifoat(directory->get(), file, 0600) == 0;
     if (!created && errno != EEXIST) return std::nullopt;
+    // The umask may have cut the mode; the directory is private, so the name
+    // still refers to the FIFO just made.
+    if (created && fchmodat(directory->get(), file, 0600, 0) != 0) {
+        const int saved = errno;
+        unlinkat(directory->get(), file, 0);
+        errno = saved;
+        return std::nullopt;
+    }
     // Read and write: the creator keeps a writer itself, so the FIFO never
     // reports a hang-up when a signaller closes its end.
     UniqueFd fifo = OpenPrivateFifo(directory->get(), file, O_RDWR);

@@ -17,15 +17,16 @@ namespace corvo::platform {
 namespace {
 
 // A new file of the directory, mode 0600, `size` zero bytes, with the
-// creator's lock taken, not yet under its name. With O_TMPFILE it has no name
-// at all until linkat below, so no reader or sweeper ever sees it unlocked;
-// where the file system lacks O_TMPFILE it is made under a temporary name
-// (`temp`), which a sweeper may remove before the lock is taken (the creation
-// is then tried again).
-UniqueFd NewLockedFile(int directory, uint64_t size, std::string* temp) {
+// creator's lock taken, not yet under its name. When `unnamed`, it is made with
+// O_TMPFILE and has no name at all until NameFile, so no reader or sweeper ever
+// sees it unlocked; otherwise, or where the file system lacks O_TMPFILE, it is
+// made under a temporary name (`temp`), which a sweeper may remove before the
+// lock is taken (the creation is then tried again).
+UniqueFd NewLockedFile(int directory, uint64_t size, bool unnamed, std::string* temp) {
     temp->clear();
-    UniqueFd fd(openat(directory, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
-    if (!fd && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    UniqueFd fd;
+    if (unnamed) fd.Reset(openat(directory, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (!unnamed || (!fd && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))) {
         static std::atomic<unsigned> counter{0};
         char name[64];
         std::snprintf(name, sizeof name, ".new-%ld-%u", long(getpid()), counter++);
@@ -75,16 +76,23 @@ std::optional<SharedMemory> SharedMemory::Create(std::u16string_view name, uint6
     const std::string file = objectName->substr(1);
     auto directory = OpenExchangeObjectDirectory();
     if (!directory) return std::nullopt;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    bool unnamed = true;
+    for (int attempt = 0; attempt < 4; ++attempt) {
         std::string temp;
-        UniqueFd fd = NewLockedFile(directory->get(), size, &temp);
+        UniqueFd fd = NewLockedFile(directory->get(), size, unnamed, &temp);
         if (!fd) return std::nullopt;
         if (NameFile(fd.get(), directory->get(), temp, file)) {
             const int raw = fd.get();
             fd.Release();
             return SharedMemory(std::move(*directory), raw, std::move(*objectName), true, true);
         }
-        if (errno == ENOENT && !temp.empty()) continue;  // swept before it was named
+        if (errno == ENOENT) {
+            // An unnamed file is named through /proc; without /proc the
+            // temporary name is used instead. A temporary name that was swept
+            // before it was linked is made again.
+            unnamed = false;
+            continue;
+        }
         if (errno != EEXIST) return std::nullopt;
         if (!RemoveIfStale(directory->get(), file)) {
             errno = EEXIST;

@@ -36,12 +36,23 @@ ImWindowHandle FindImWindow(ImWindowParent parent, ImWindowHandle after,
     const std::u16string cls(className);
     std::u16string text;
     if (title) text.assign(*title);
+    // What GetWindowTextW can give back of the title.
+    const std::u16string_view wanted =
+        std::u16string_view(text).substr(0, kImWindowTextCapacity - 1);
     HWND found = AsHwnd(after);
-    do {
+    for (;;) {
         found = ::FindWindowExW(ParentOf(parent), found, AsOleText(cls.c_str()),
                                 title ? AsOleText(text.c_str()) : nullptr);
-    } while (found && parent == ImWindowParent::kDesktop && !IsTopLevel(found));
-    return AsHandle(found);
+        if (!found) return kNoWindow;
+        if (parent == ImWindowParent::kDesktop && !IsTopLevel(found)) continue;
+        // FindWindowExW compares titles without regard to case: a window whose
+        // title differs only in case is another account's.
+        if (title) {
+            const auto actual = GetImWindowText(AsHandle(found));
+            if (!actual || *actual != wanted) continue;
+        }
+        return AsHandle(found);
+    }
 }
 
 std::vector<ImWindowEntry> EnumerateImWindows(ImWindowParent parent,

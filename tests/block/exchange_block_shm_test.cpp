@@ -93,6 +93,25 @@ TEST_F(ExchangeBlockShm, APeerShrinkingTheBlockFailsTheReadCleanly) {
     EXPECT_FALSE(block->memory().WriteAt(0, bytes));  // writing never regrows it
 }
 
+TEST_F(ExchangeBlockShm, APeerGrowingTheBlockCannotMakeTheReaderReadMore) {
+    auto block = ExchangeBlock::Create(name_);
+    ASSERT_TRUE(block);
+    ASSERT_EQ(WriteBlockDocument(*block, u"document", kUser), BlockStatus::kOk);
+    ASSERT_EQ(ftruncate(block->memory().fd(), 1 << 20), 0);
+    std::u16string text;
+    EXPECT_EQ(ReadBlockDocument(name_, kUser, &text), BlockStatus::kOk);
+    EXPECT_EQ(text, u"document");
+    // A header that claims the grown object: read neither in part nor whole.
+    for (const uint32_t capacity : {uint32_t(kBlockCapacity + 8), uint32_t((1 << 20) - 16)}) {
+        std::array<uint8_t, kBlockHeaderSize> header;
+        StoreBlockHeader({kBlockHeaderSize, capacity, capacity, 0}, header);
+        ASSERT_TRUE(block->memory().WriteAt(0, header));
+        text = u"untouched";
+        EXPECT_EQ(ReadBlockDocument(name_, kUser, &text), BlockStatus::kBadHeader) << capacity;
+        EXPECT_EQ(text, u"untouched");
+    }
+}
+
 // A name longer than the system's file names cannot be an object file.
 TEST(ExchangeBlockShmNames, OverlongNamesFailCleanly) {
     BlockStatus status;

@@ -61,22 +61,26 @@ TEST(Registration, WritesTheKeysOnceAndAgain) {
         SCOPED_TRACE(e.key + " " + e.name);
         EXPECT_EQ(Value(registry.path(), e.key, e.name), e.data);
     }
-    // One Interface key per dual interface of the library, and no other.
-    size_t duals = 0;
+    // One Interface key per interface of the library: the dual ones with the
+    // automation marshaler, the event dispinterface with the IDispatch proxy.
+    size_t duals = 0, dispinterfaces = 0;
     for (uint32_t i = 0; i < idl::kCorvoSSOLoginLib.interface_count; ++i) {
         const com::InterfaceDescription& itf = *idl::kCorvoSSOLoginLib.interfaces[i];
         const std::string key = std::string(kClasses) + "Interface\\" + GuidToAscii(*itf.iid);
-        if (itf.kind != com::InterfaceKind::Dual) {
-            EXPECT_EQ(Value(registry.path(), key), "(missing)");
-            continue;
-        }
-        ++duals;
+        const bool dual = itf.kind == com::InterfaceKind::Dual;
+        ++(dual ? duals : dispinterfaces);
+        const std::string proxy = dual ? "{00020424-0000-0000-C000-000000000046}"
+                                       : "{00020420-0000-0000-C000-000000000046}";
+        std::string name;
+        for (const char16_t* c = itf.name; *c; ++c) name += static_cast<char>(*c);
+        EXPECT_EQ(Value(registry.path(), key), name);
         EXPECT_EQ(Value(registry.path(), key + "\\TypeLib"), libid);
         EXPECT_EQ(Value(registry.path(), key + "\\TypeLib", "Version"), "1.0");
-        EXPECT_EQ(Value(registry.path(), key + "\\ProxyStubClsid32"),
-                  "{00020424-0000-0000-C000-000000000046}");
+        EXPECT_EQ(Value(registry.path(), key + "\\ProxyStubClsid"), proxy);
+        EXPECT_EQ(Value(registry.path(), key + "\\ProxyStubClsid32"), proxy);
     }
     EXPECT_EQ(duals, 3u);
+    EXPECT_EQ(dispinterfaces, 1u);
 }
 
 // Unregistering removes exactly what registration wrote: what other software

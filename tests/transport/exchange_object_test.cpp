@@ -1,7 +1,9 @@
 // Blocks and events in the user's private object directory: what a creator
 // makes, what an opener accepts, and what a killed creator leaves behind.
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -57,9 +59,13 @@ class ExchangeObjectTest : public testing::TransportTest {
 
 TEST_F(ExchangeObjectTest, WhatACreatorMakesIsPrivateLiveAndRemovedWithItsHolder) {
     const std::u16string block = u"{block}one", event = u"{event}one";
-    {
+    // Whatever the umask, the objects get mode 0600 and stay usable.
+    for (const mode_t mask : {mode_t(022), mode_t(0277)}) {
+        SCOPED_TRACE(mask);
+        const mode_t oldMask = umask(mask);
         auto memory = SharedMemory::Create(block, 8208);
         auto signal = NamedEvent::Create(event);
+        umask(oldMask);
         ASSERT_TRUE(memory);
         ASSERT_TRUE(signal);
         for (const auto& [name, isFifo] : {std::pair{block, false}, std::pair{event, true}}) {
@@ -73,9 +79,56 @@ TEST_F(ExchangeObjectTest, WhatACreatorMakesIsPrivateLiveAndRemovedWithItsHolder
         auto reader = SharedMemory::Open(block, SharedMemory::Access::kReadOnly);
         ASSERT_TRUE(reader);
         EXPECT_TRUE(IsBlockHeld(reader->fd()));
+        EXPECT_TRUE(signal->Set());
+        EXPECT_EQ(signal->Wait(0), NamedEvent::WaitResult::kSignaled);
+        reader.reset();
+        memory.reset();
+        signal.reset();
+        EXPECT_FALSE(std::filesystem::exists(PathOf(block)));
+        EXPECT_FALSE(std::filesystem::exists(PathOf(event)));
     }
-    EXPECT_FALSE(std::filesystem::exists(PathOf(block)));
-    EXPECT_FALSE(std::filesystem::exists(PathOf(event)));
+}
+
+// Without /proc an unnamed file cannot be linked to its name: the block is
+// made under a temporary name instead. A child process in its own user and
+// mount namespace hides /proc; where namespaces are not allowed the test is
+// skipped.
+TEST_F(ExchangeObjectTest, WithoutProcABlockIsMadeUnderATemporaryName) {
+    const std::u16string name = u"{block}noproc";
+    const uid_t uid = geteuid();
+    const gid_t gid = getegid();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto write = [](const char* path, const std::string& text) {
+            const int fd = open(path, O_WRONLY);
+            const bool ok =
+                fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+            if (fd >= 0) close(fd);
+            return ok;
+        };
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 ||
+            !write("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1\n") ||
+            !write("/proc/self/setgroups", "deny") ||
+            !write("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1\n") ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("none", "/proc", "tmpfs", 0, nullptr) != 0)
+            _exit(77);
+        bool ok = false;
+        {
+            auto block = SharedMemory::Create(name, 8208);
+            const uint8_t bytes[2] = {'o', 'k'};
+            ok = block && block->WriteAt(0, bytes) &&
+                 SharedMemory::Open(name, SharedMemory::Access::kReadOnly);
+        }
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no user and mount namespaces here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "no block could be made without /proc";
+    EXPECT_FALSE(std::filesystem::exists(PathOf(name)));
 }
 
 TEST_F(ExchangeObjectTest, ALiveNameIsNeverTakenOverAStaleOneIsReplacedFresh) {

@@ -79,14 +79,24 @@ class ImWindows : public ::testing::Test {
 
 TEST_F(ImWindows, FindsTheTopLevelWindowByExactTitleOnly) {
     const std::u16string id = u"cntaobao" + std::u16string(u"findme");
+    // Accounts that differ only in case, made before the one looked for:
+    // FindWindowExW alone would return them first.
+    Window upper = MakeWindow(u"CNTAOBAOFINDME", false);
+    Window mixed = MakeWindow(u"cnTaobaoFindMe", false);
     Window top = MakeWindow(id, false);
     Window hidden = MakeWindow(id + u"-mo", true);
-    ASSERT_TRUE(top && hidden);
+    ASSERT_TRUE(upper && mixed && top && hidden);
     const std::u16string_view title(id);
     EXPECT_EQ(FindImWindow(ImWindowParent::kDesktop, kNoWindow, control::kImWindowClass, &title),
               Handle(top));
-    // Another title, a prefix of it, and a message-only window's title are not found.
-    for (const std::u16string& other : {id + u"x", id.substr(0, id.size() - 1), id + u"-mo"}) {
+    const std::u16string_view upperTitle(u"CNTAOBAOFINDME");
+    EXPECT_EQ(
+        FindImWindow(ImWindowParent::kDesktop, kNoWindow, control::kImWindowClass, &upperTitle),
+        Handle(upper));
+    // Another title, a prefix of it, another case of it, and a message-only
+    // window's title are not found.
+    for (const std::u16string& other :
+         {id + u"x", id.substr(0, id.size() - 1), id + u"-mo", std::u16string(u"CNTAOBAOFINDMe")}) {
         const std::u16string_view view(other);
         EXPECT_EQ(FindImWindow(ImWindowParent::kDesktop, kNoWindow, control::kImWindowClass, &view),
                   kNoWindow)

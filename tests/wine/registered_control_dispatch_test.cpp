@@ -44,9 +44,12 @@ TEST_F(RegisteredControl, TypeInformationComesFromTheRegisteredLibrary) {
     EXPECT_EQ(count, 1u);
     ComPtr<ITypeInfo> info;
     ASSERT_EQ(control_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Out()), S_OK);
+    // The dispinterface part of the dual interface, as browsing tools expect.
     TYPEATTR* attributes = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
     EXPECT_TRUE(IsEqualIID(attributes->guid, IID_ISSOLoginCtrl));
+    EXPECT_EQ(attributes->typekind, TKIND_DISPATCH);
+    EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FDUAL);
     info->ReleaseTypeAttr(attributes);
     ComPtr<ITypeInfo2> second;
     EXPECT_EQ(info->QueryInterface(IID_ITypeInfo2, second.OutVoid()), S_OK);

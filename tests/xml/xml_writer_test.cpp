@@ -198,6 +198,50 @@ TEST(XmlWriter, AbsentRootGivesNothingAndLeavesTheHolder) {
     EXPECT_FALSE(t->Traverse(nullptr, nullptr, nullptr));
 }
 
+// Outputs of more than a gigabyte (run on their own: label bigmem): what fits a
+// string (2^31 - 1 units) is written, what does not gives the empty text; the
+// writer never throws. A chain of `depth` elements under eight-tab indentation
+// makes about 8 * depth^2 units of layout from a small tree.
+TEST(XmlWriterBigOutput, DISABLED_WrittenWhenItFitsEmptyWhenNot) {
+    auto chain = [](int depth) {
+        XParamRef root = NewNode(u"a");
+        XParam* node = root.Get();
+        for (int i = 1; i < depth; ++i) node = AddChild(node, u"a");
+        return root;
+    };
+    // indent(i) "<a>" CRLF ... indent(i) "</a>" CRLF, and "<a/>" CRLF innermost.
+    auto chainLength = [](uint64_t depth) {
+        const uint64_t levels = depth - 1;
+        return 8 * levels * (levels - 1) + 11 * levels + 8 * levels + 6;
+    };
+    XParamTraversalRef t = NewTraversal();
+    XInResSlot slot;
+    int length = -1;
+    for (const int depth : {12000, 17000}) {
+        const bool fits = chainLength(depth) <= INT32_MAX;
+        XParamRef root = chain(depth);
+        const char16_t* wide = t->ToXml(root.Get(), length, u"\t\t\t\t\t\t\t\t", u"\r\n", slot);
+        EXPECT_EQ(uint64_t(length), fits ? chainLength(depth) : 0) << depth;
+        if (fits) {
+            EXPECT_EQ(std::u16string_view(wide + length - 6, 6), u"</a>\r\n");
+        }
+        slot.Reset();
+        const char* utf8 = t->ToXml(root.Get(), length, "\t\t\t\t\t\t\t\t", "\r\n", 65001, slot);
+        EXPECT_EQ(uint64_t(length), fits ? chainLength(depth) : 0) << depth;
+        EXPECT_EQ(utf8[length], 0);
+        slot.Reset();
+    }
+    // One plain-ASCII text of 800 million units: 800 MB of UTF-8.
+    XParamRef doc = NewNode(u"t");
+    {
+        const std::string text(800'000'000, 'x');
+        ASSERT_TRUE(doc->SetValue(text.data(), int(text.size()), 65001));
+    }
+    const char* utf8 = t->ToXml(doc.Get(), length, "", "", 65001, slot);
+    ASSERT_EQ(length, 800'000'007);
+    EXPECT_EQ(std::string_view(utf8 + length - 6, 6), "xx</t>");
+}
+
 TEST(XmlWriter, MultiByteTextInTheCodePage) {
     XParamTraversalRef t = NewTraversal();
     XParamRef doc = NewNode(u"\u4e2d");
@@ -248,6 +292,68 @@ TEST(XmlTraverse, VisitsInDocumentOrderAndStops) {
     Visit sub;
     EXPECT_TRUE(t->Traverse(a, Record, &sub));
     EXPECT_EQ(sub.names, (std::vector<std::string>{"a", "a1", "a2"}));
+}
+
+// Callbacks that change the tree: the walk never touches a freed node and goes
+// on from the links as they stand (see docs/xparam.md). Nothing but the tree
+// holds the nodes, so a node taken out dies unless the walk holds it.
+struct TreeEdit {
+    const char* at;
+    void (*edit)(XParam* visited, XParam* root);
+    std::vector<std::string> visits;
+};
+
+struct EditRun {
+    const TreeEdit* edit;
+    XParam* root;
+    Visit visit;
+};
+
+bool EditAndRecord(XParam* node, void* user) {
+    auto* run = static_cast<EditRun*>(user);
+    Record(node, &run->visit);
+    if (run->visit.names.back() == run->edit->at) run->edit->edit(node, run->root);
+    return true;
+}
+
+void Unlink(XParam* node) {
+    if (node) node->Detach(), node->Release();
+}
+
+TEST(XmlTraverse, CallbackChangesTheTree) {
+    const std::vector<std::string> all{"root", "a", "a1", "a2", "b", "b1", "c"};
+    const TreeEdit edits[] = {
+        {"a", [](XParam* v, XParam*) { v->Detach(); }, {"root", "a", "b", "b1", "c"}},
+        {"a", [](XParam* v, XParam* root) { root->RemoveChild(v); }, {"root", "a", "b", "b1", "c"}},
+        {"a1", [](XParam* v, XParam*) { v->Detach(); }, all},
+        {"a2", [](XParam* v, XParam*) { Unlink(v->GetParent()); }, all},
+        {"a",
+         [](XParam* v, XParam*) { Unlink(v->GetNextSibling()); },
+         {"root", "a", "a1", "a2", "c"}},
+        {"a", [](XParam*, XParam* root) { root->RemoveAllChildren(); }, {"root", "a"}},
+        {"a1", [](XParam*, XParam* root) { root->RemoveAllChildren(); }, {"root", "a", "a1", "a2"}},
+        {"b1",
+         [](XParam* v, XParam* root) {
+             XParam* b = v->GetParent();
+             XParam* c = root->GetLastChild();
+             b->AppendChild(c);
+             c->Release();
+             b->Release();
+         },
+         all},
+    };
+    XParamTraversalRef t = NewTraversal();
+    for (const TreeEdit& edit : edits) {
+        XParamRef root = NewNode(u"root");
+        XParam* a = AddChild(root.Get(), u"a");
+        AddChild(a, u"a1");
+        AddChild(a, u"a2");
+        AddChild(AddChild(root.Get(), u"b"), u"b1");
+        AddChild(root.Get(), u"c");
+        EditRun run{&edit, root.Get(), {}};
+        EXPECT_TRUE(t->Traverse(root.Get(), EditAndRecord, &run)) << edit.at;
+        EXPECT_EQ(run.visit.names, edit.visits) << edit.at;
+    }
 }
 
 }  // namespace

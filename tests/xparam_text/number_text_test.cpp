@@ -72,7 +72,8 @@ TEST(TextForm, FloatingTruncatesToNineDigits) {
         {-2.5, "-2.5"},
         {0.0, "0"},
         {-0.0, "0"},
-        {-1e-12, "0"},  // nothing after the point: no "-0"
+        {-1e-12, "-0"},  // negative with a zero integer part, nothing after the point
+        {-0.0000000009, "-0"},
         {0.999999999999, "0.999999999"},
         {1.000000001, "1.000000001"},
         {-7.0000001, "-7.0000001"},

@@ -21,6 +21,8 @@ struct LoginRequest {
     std::u16string line;  // the whole line, without its terminating zero
     std::u16string blockName;
     std::u16string eventName;
+    // The announced "fsize": checked to be decimal, otherwise not used. The
+    // block's own size and header bound every read and write (docs/ipc.md).
     uint32_t blockSize = 0;
 };
 

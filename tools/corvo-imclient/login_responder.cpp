@@ -120,9 +120,12 @@ ResponderReport AnswerLoginRequest(const ClientOptions& options, std::u16string_
     srlz::SSOLoginRecord answer = MakeAnswer(options, account, helper.ReadLoginAnswer(text));
     if (!options.plainAnswer) helper.SetFieldEncoding(answer, true);
     std::u16string answerText;
-    if (!helper.WriteLoginDocument(answer, answerText) ||
-        (status = control::WriteBlockDocument(*block, answerText, account)) !=
-            control::BlockStatus::kOk) {
+    if (!helper.WriteLoginDocument(answer, answerText)) {
+        report.error = who + "cannot write the answer: the answer document could not be made";
+        return report;
+    }
+    status = control::WriteBlockDocument(*block, answerText, account);
+    if (status != control::BlockStatus::kOk) {
         report.error = who + "cannot write the answer: " + control::BlockStatusText(status);
         return report;
     }
