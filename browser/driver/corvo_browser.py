@@ -193,7 +193,7 @@ Promise.resolve().then(() => (0, eval)(arguments[0])).then(
   (value) => done({ok: true, value: value === undefined ? "(undefined)" : value,
                    ms: Date.now() - started}),
   (e) => done({ok: false, name: e && e.name, message: e && e.message,
-               hresult: e && e.hresult, isError: e instanceof Error, ms: Date.now() - started}));
+               hresult: e && e.hresult, isError: Object.prototype.toString.call(e) === "[object Error]", ms: Date.now() - started}));
 """
 
 
@@ -291,7 +291,8 @@ class BrowserSession:
         if self.browser == "firefox":
             # Firefox reads the host manifest from $HOME/.mozilla (HOME is the
             # scratch folder) and gets every host name resolved to loopback.
-            self.firefox = marionette.start_firefox(profile, self.work, self.env, firefox=chromium)
+            self.firefox = marionette.start_firefox(profile, self.work, self.env, firefox=chromium,
+                                                    log=self.browser_log_path())
             self.driver = self.firefox.client
             self.driver.install_addon(self.extension_dir)
             self.driver.set_script_timeout(30000)
@@ -330,6 +331,17 @@ class BrowserSession:
             options["binary"] = chromium
         self.driver.start({"browserName": "chrome", "goog:chromeOptions": options})
         self.driver.set_script_timeout(30000)
+
+    def browser_log_path(self):
+        return os.path.join(self.work, "browser.log")
+
+    def browser_log(self):
+        """What the browser wrote to its standard output and error (Firefox)."""
+        try:
+            with open(self.browser_log_path(), errors="replace") as f:
+                return f.read()
+        except OSError:
+            return ""
 
     def wait_for_api(self, timeout=10):
         """Waits until the extension's service worker answers in this frame."""

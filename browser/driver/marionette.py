@@ -112,6 +112,17 @@ class Marionette:
         return self._value("Addon:Install", {"path": os.path.abspath(path),
                                              "temporary": temporary})
 
+    def addon_warnings(self, addon_id):
+        """The warnings Firefox gave when it loaded the add-on's manifest
+        (such as "Reading manifest: Warning processing key: An unexpected
+        property was found..."); needs Firefox started with system access."""
+        self.command("Marionette:SetContext", {"value": "chrome"})
+        try:
+            return self.execute("const p = WebExtensionPolicy.getByID(arguments[0]);"
+                                "return p ? p.extension.warnings : null;", [addon_id])
+        finally:
+            self.command("Marionette:SetContext", {"value": "content"})
+
     def set_script_timeout(self, ms):
         self.command("WebDriver:SetTimeouts", {"script": ms})
 
@@ -174,12 +185,15 @@ def stop_group(process, grace=10):
             pass
 
 
-def start_firefox(profile, home, env=None, prefs=None, firefox=None, timeout=40):
+def start_firefox(profile, home, env=None, prefs=None, firefox=None, timeout=40, log=None,
+                  system_access=True):
     """Starts headless Firefox on the profile folder `profile` (created if
     missing) with HOME=`home` and the environment `env` (default: this
-    process's), `prefs` added to BASE_PREFS; returns a FirefoxProcess whose
-    client has a session. Raises MarionetteError (after stopping Firefox)
-    when it does not come up within `timeout` seconds."""
+    process's), `prefs` added to BASE_PREFS; its output goes to the file
+    `log` (default: nowhere). `system_access` lets the client run scripts in
+    the browser's own context (Marionette.addon_warnings). Returns a FirefoxProcess whose client has a
+    session. Raises MarionetteError (after stopping Firefox) when it does not
+    come up within `timeout` seconds."""
     firefox = firefox or find_firefox()
     if not firefox:
         raise MarionetteError("Firefox is not installed: apt-get install -y firefox-esr")
@@ -195,10 +209,16 @@ def start_firefox(profile, home, env=None, prefs=None, firefox=None, timeout=40)
     run_env = dict(os.environ if env is None else env)
     run_env.update({"HOME": home, "MOZ_HEADLESS": "1", "MOZ_DISABLE_NONLOCAL_CONNECTIONS": "1",
                     "MOZ_CRASHREPORTER_DISABLE": "1"})
-    process = subprocess.Popen(
-        [firefox, "--headless", "--marionette", "--no-remote", "-profile", profile],
-        env=run_env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-        stderr=subprocess.DEVNULL, start_new_session=True)
+    output = open(log, "ab") if log else subprocess.DEVNULL
+    try:
+        process = subprocess.Popen(
+            [firefox, "--headless", "--marionette", "--no-remote", "-profile", profile]
+            + (["-remote-allow-system-access"] if system_access else []),
+            env=run_env, stdin=subprocess.DEVNULL, stdout=output, stderr=output,
+            start_new_session=True)
+    finally:
+        if log:
+            output.close()
     firefox_process = FirefoxProcess(process, None)
     try:
         deadline = time.monotonic() + timeout

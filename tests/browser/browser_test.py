@@ -27,6 +27,7 @@ ANSWER_URL = "https://login.market.example/welcome?user={account}"
 USER_KEYS = ["strKey_FullUserID", "strKey_SiteID", "strKey_ShortUserID",
              "strKey_SiteID_Description", "strKey_QXClientVersion"]
 E_FAIL = -2147467259
+FIREFOX_ADDON_ID = "sso-login@corvo.example"
 
 failures = []
 
@@ -88,6 +89,9 @@ def case_allowed(args):
         server = setup_pages(session)
         first = open_page(session, server.url(ALLOWED, "/page.html"))
         check(first.get("ok") and first["value"] == "1.0.0.1", "GetSSOLoginCtrlVersion", first)
+        if args.browser == "firefox":
+            warnings = session.driver.addon_warnings(FIREFOX_ADDON_ID)
+            check(warnings == [], "Firefox reads the manifest without warnings", warnings)
         init = session.call("CorvoSSOLogin.InitSSOLoginCtrl()")
         check(init.get("ok") and init["value"] == "(undefined)", "InitSSOLoginCtrl resolves undefined", init)
         version = session.call("CorvoSSOLogin.GetQXClientVersion()")
@@ -327,7 +331,7 @@ def case_manifests(args):
           manifest["background"] == {"service_worker": "service_worker.js"},
           "Chromium's manifest has a service worker and no Firefox settings", manifest)
     check("key" not in firefox and firefox["background"] == {"scripts": ["service_worker.js"]}
-          and firefox["browser_specific_settings"]["gecko"]["id"] == "sso-login@corvo.example",
+          and firefox["browser_specific_settings"]["gecko"]["id"] == FIREFOX_ADDON_ID,
           "Firefox's manifest has the add-on ID, an event page and no key", firefox)
     check(firefox["content_scripts"] == manifest["content_scripts"] and
           firefox["host_permissions"] == manifest["host_permissions"],
