@@ -4,20 +4,20 @@ connection, in headless Chromium and Firefox, against the reference IM
 client.
 
 For each browser, with corvo-sso-host and with echo_host (the same host loop
-answering without a control: the floor):
+answering without a control: the floor), in sessions taken in turn:
   - the first call after the page opened (the host started for it),
   - warm median and p99 of GetSSOLoginCtrlVersion and BeginSSOLogin,
   - 500 calls fired at once: all answered? peak host processes, threads, memory,
   - 1,000 sequential logins: the host's memory and open descriptors after the
     first and the last hundred (corvo-sso-host only).
 
-    browser_bench [--browser chromium|firefox] [--warm N] [--extension DIR] [--host PATH]
-                  [--latency-only]
+    browser_bench [--browser chromium|firefox] [--warm N] [--rounds N] [--extension DIR]
+                  [--host PATH] [--latency-only]
 
 --latency-only skips the 500 calls and the 1,000 logins (for an extension
 that starts a host per call, which they would flood the machine with).
 
-Times are measured in the page (performance.now()). Needs chromium +
+Times are measured in the page (performance.now(); Firefox rounds it to 1 ms). Needs chromium +
 chromium-driver and/or firefox-esr; a missing browser is reported and skipped.
 """
 
@@ -74,7 +74,9 @@ def timed(session, expression, count):
     return times
 
 
-def measure(browser, extension, echo, warm, latency_only=False, real_host=None):
+def measure(browser, extension, echo, warm, load, real_host=None):
+    """One session: the first call, `warm` timed calls of each method, and
+    with `load` the 500 calls at once and the 1,000 logins."""
     tools = os.path.join(BUILD, "tools")
     host = os.path.join(BUILD, "bench", "echo_host") if echo else real_host
     row = {}
@@ -93,9 +95,8 @@ def measure(browser, extension, echo, warm, latency_only=False, real_host=None):
         row["first"] = outcome["ms"]
         for name, expression in METHODS.items():
             timed(session, expression, 20)  # warm-up
-            times = timed(session, expression, warm)
-            row[name] = (statistics.median(times), percentile(times, 99))
-        if latency_only:
+            row[name] = timed(session, expression, warm)
+        if not load:
             return row
         with corvo_browser.UsageSampler(session) as sampler:
             answered = session.driver.execute_async(FLOOD, [500], timeout=120)
@@ -113,7 +114,10 @@ def measure(browser, extension, echo, warm, latency_only=False, real_host=None):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--browser", action="append", choices=corvo_browser.BROWSERS)
-    parser.add_argument("--warm", type=int, default=200)
+    parser.add_argument("--warm", type=int, default=100)
+    parser.add_argument("--rounds", type=int, default=3,
+                        help="sessions with each host, taken in turn (the machine's load "
+                             "then weighs on both alike)")
     parser.add_argument("--extension", default=os.path.join(BUILD, "browser", "extension"))
     parser.add_argument("--latency-only", action="store_true")
     parser.add_argument("--host", help="another build of corvo-sso-host to measure")
@@ -128,10 +132,20 @@ def main():
         except corvo_browser.Unavailable as e:
             print("%s: skipped (%s)" % (browser, e))
             continue
+        rounds = {False: [], True: []}
+        for n in range(args.rounds):
+            for echo in (False, True):
+                rounds[echo].append(measure(browser, args.extension, echo, args.warm,
+                                            n == 0 and not args.latency_only, args.host))
+        # The median of the sessions' medians, the p99 of all their calls.
         rows = {}
-        for echo in (False, True):
-            rows[echo] = measure(browser, args.extension, echo, args.warm, args.latency_only,
-                                 args.host)
+        for echo, sessions in rounds.items():
+            row = dict(sessions[0])
+            row["first"] = statistics.median(r["first"] for r in sessions)
+            for name in METHODS:
+                row[name] = (statistics.median(statistics.median(r[name]) for r in sessions),
+                             percentile([t for r in sessions for t in r[name]], 99))
+            rows[echo] = row
         real, floor = rows[False], rows[True]
         print("\n%s" % browser)
         print("  %-24s %10s %10s %10s" % ("", "first", "median", "p99"))
