@@ -43,16 +43,15 @@ class RequestQueue {
   public:
     explicit RequestQueue(size_t maxPending) : maxPending_(maxPending) {}
 
-    // False when `maxPending` requests are already accepted and unanswered.
-    bool Push(HostRequest request) {
+    // Waits while `maxPending` requests are read and unanswered.
+    void Push(HostRequest request) {
         {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            if (pending_ >= maxPending_) return false;
+            std::unique_lock<std::mutex> lock(mutex_);
+            room_.wait(lock, [&] { return pending_ < maxPending_; });
             ++pending_;
             waiting_.push_back(std::move(request));
         }
         ready_.notify_one();
-        return true;
     }
     // The next request, or false once the input has ended and none is left.
     bool Pop(HostRequest* request) {
@@ -64,8 +63,11 @@ class RequestQueue {
         return true;
     }
     void Answered() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        --pending_;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            --pending_;
+        }
+        room_.notify_one();
     }
     void Close() {
         {
@@ -77,7 +79,8 @@ class RequestQueue {
 
   private:
     std::mutex mutex_;
-    std::condition_variable ready_;
+    std::condition_variable ready_;  // a request is waiting, or the input ended
+    std::condition_variable room_;   // one fewer is pending
     std::deque<HostRequest> waiting_;
     size_t pending_ = 0;
     const size_t maxPending_;
@@ -104,15 +107,6 @@ void Work(RequestQueue& queue, AnswerWriter& writer, const RequestHandler& handl
     }
 }
 
-std::string BusyAnswer(size_t pending) {
-    Json answer = Json::object();
-    answer["ok"] = false;
-    answer["error"] = "HostBusy";
-    answer["message"] = "the host is already serving " + std::to_string(pending) +
-                        " calls of this connection; try again when some have been answered";
-    return answer.dump();
-}
-
 }  // namespace
 
 int ServeMessages(std::istream& in, std::ostream& out, std::ostream& log,
@@ -121,7 +115,7 @@ int ServeMessages(std::istream& in, std::ostream& out, std::ostream& log,
     // on every read, from this thread, while a worker writes to it.
     in.tie(nullptr);
     AnswerWriter writer(out, log);
-    RequestQueue queue(limits.maxPending);
+    RequestQueue queue(std::max<size_t>(limits.maxPending, 1));
     std::vector<std::thread> workers;
     for (size_t i = 0; i < std::max<size_t>(limits.workers, 1); ++i)
         workers.emplace_back(Work, std::ref(queue), std::ref(writer), std::cref(handler));
@@ -150,9 +144,7 @@ int ServeMessages(std::istream& in, std::ostream& out, std::ostream& log,
                 if (!ParseHostRequest(frame.body, &request, &error)) {
                     writer.Write(WithRequestId(request.id, ErrorAnswer(error)));
                 } else {
-                    const Json id = request.id;
-                    if (!queue.Push(std::move(request)))
-                        writer.Write(WithRequestId(id, BusyAnswer(limits.maxPending)));
+                    queue.Push(std::move(request));
                 }
                 break;
             }

@@ -24,9 +24,9 @@ using RequestHandler = std::function<std::string(const HostRequest&)>;
 struct ServeLimits {
     // Worker threads; each runs in its own COM apartment.
     size_t workers = 4;
-    // Requests accepted and not yet answered (running and waiting); one more
-    // is answered "HostBusy" at once. The extension sends at most 8 at a
-    // time, so it never meets this bound.
+    // Requests read and not yet answered (running and waiting). At the bound
+    // the reader stops reading until one is answered, so further requests
+    // wait in the pipe, in order. The extension sends at most 8 at a time.
     size_t maxPending = 64;
 };
 
