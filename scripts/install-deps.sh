@@ -13,14 +13,14 @@ demo_packages=(
   build-essential cmake ninja-build ccache pkg-config
   libboost-dev libcli11-dev libidn2-dev libcurl4-openssl-dev nlohmann-json3-dev
 )
-# Tests, benchmarks, fuzzing, and the browser tests (headless Chromium driven
-# by a Python script of the standard library).
+# Tests, benchmarks, fuzzing, and the browser tests (headless Chromium and
+# Firefox ESR driven by a Python script of the standard library).
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev
   clang libclang-rt-14-dev
   libpugixml-dev libtinyxml2-dev libexpat1-dev libxml2-dev
-  chromium chromium-driver python3
+  chromium chromium-driver firefox-esr python3
   googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 mingw-w64-tools
   wine wine64 libwine-dev

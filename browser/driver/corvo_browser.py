@@ -1,7 +1,8 @@
-"""Drives headless Chromium with the Corvo SSO extension, for the browser
-tests and `corvo-sso demo --browser`. Standard library only: WebDriver over
-HTTP to chromedriver, pages from a loopback HTTP server, the reference IM
-client as the peer. Every process started here is stopped on every path.
+"""Drives headless Chromium or Firefox with the Corvo SSO extension, for the
+browser tests, `corvo-sso demo --browser` and the browser benchmark. Standard
+library only: WebDriver over HTTP to chromedriver, Marionette to Firefox
+(marionette.py), pages from a loopback HTTP server, the reference IM client as
+the peer. Every process started here is stopped on every path.
 """
 
 import base64
@@ -18,6 +19,10 @@ import threading
 import time
 import urllib.error
 import urllib.request
+
+import marionette
+
+BROWSERS = ("chromium", "firefox")
 
 CHROMIUM_CANDIDATES = ["/usr/bin/chromium", "/usr/bin/chromium-browser"]
 CHROMEDRIVER_CANDIDATES = ["/usr/bin/chromedriver"]
@@ -54,8 +59,13 @@ def find_program(env_name, candidates):
     return found
 
 
-def find_browser():
-    """(chromium, chromedriver) or raises Unavailable."""
+def find_browser(browser="chromium"):
+    """(program, driver or None) or raises Unavailable."""
+    if browser == "firefox":
+        firefox = marionette.find_firefox()
+        if not firefox:
+            raise Unavailable("headless Firefox is not installed: apt-get install -y firefox-esr")
+        return firefox, None
     chromium = find_program("CORVO_CHROMIUM", CHROMIUM_CANDIDATES)
     driver = find_program("CORVO_CHROMEDRIVER", CHROMEDRIVER_CANDIDATES)
     if not chromium or not driver:
@@ -183,21 +193,35 @@ Promise.resolve().then(() => (0, eval)(arguments[0])).then(
   (value) => done({ok: true, value: value === undefined ? "(undefined)" : value,
                    ms: Date.now() - started}),
   (e) => done({ok: false, name: e && e.name, message: e && e.message,
-               hresult: e && e.hresult, isError: e instanceof Error, ms: Date.now() - started}));
+               hresult: e && e.hresult, isError: Object.prototype.toString.call(e) === "[object Error]", ms: Date.now() - started}));
 """
+
+
+def extension_folder(build_extension_dir, browser):
+    """The built extension for `browser`, given Chromium's folder
+    (build/<preset>/browser/extension); Firefox's is extension-firefox beside it."""
+    if browser == "chromium":
+        return build_extension_dir
+    return os.path.join(os.path.dirname(os.path.abspath(build_extension_dir)),
+                        "extension-" + browser)
 
 
 class BrowserSession:
     """Everything a browser test needs, started in order and stopped in
     reverse order on every path: a private registry with the module
-    registered, the host manifest in a fresh Chromium profile (unless
-    `install_host` is false), the reference IM client, the page server,
-    chromedriver and the browser."""
+    registered, the host manifest for a fresh profile (unless `install_host`
+    is false), the reference IM client, the page server, and the browser
+    (with chromedriver for Chromium). `extension_dir` is Chromium's folder;
+    `browser` picks the one to run. `host` names another host program for
+    the manifest (the benchmark's echo host)."""
 
     def __init__(self, tools_dir, extension_dir, accounts, client_args=(), install_host=True,
-                 keep_dir=None):
+                 keep_dir=None, browser="chromium", host=None):
+        self.browser = browser
+        self.host = host
+        self.firefox = None
         self.tools_dir = tools_dir
-        self.extension_dir = os.path.abspath(extension_dir)
+        self.extension_dir = os.path.abspath(extension_folder(extension_dir, browser))
         self.accounts = list(accounts)
         self.client_args = list(client_args)
         self.install_host = install_host
@@ -234,7 +258,7 @@ class BrowserSession:
         return result.stdout
 
     def _start(self):
-        chromium, chromedriver = find_browser()
+        chromium, chromedriver = find_browser(self.browser)
         self.work = tempfile.mkdtemp(prefix="corvo-browser-")
         profile = os.path.join(self.work, "profile")
         os.makedirs(profile)
@@ -245,7 +269,10 @@ class BrowserSession:
         self.env.pop("XDG_CONFIG_HOME", None)
         self.run_tool("register")
         if self.install_host:
-            self.run_tool("browser", "install", "--browser", "chromium", "--user-data-dir", profile)
+            where = (["--browser", "firefox"] if self.browser == "firefox"
+                     else ["--browser", "chromium", "--user-data-dir", profile])
+            self.run_tool("browser", "install", *where,
+                          *(["--host", self.host] if self.host else []))
 
         ready = os.path.join(self.work, "client.ready")
         args = [self.tool("corvo-imclient"), "--ready-file", ready] + self.client_args
@@ -260,6 +287,16 @@ class BrowserSession:
             time.sleep(0.02)
 
         self.server = PageServer()
+
+        if self.browser == "firefox":
+            # Firefox reads the host manifest from $HOME/.mozilla (HOME is the
+            # scratch folder) and gets every host name resolved to loopback.
+            self.firefox = marionette.start_firefox(profile, self.work, self.env, firefox=chromium,
+                                                    log=self.browser_log_path())
+            self.driver = self.firefox.client
+            self.driver.install_addon(self.extension_dir)
+            self.driver.set_script_timeout(30000)
+            return
 
         port = free_port()
         self.driver_process = subprocess.Popen(
@@ -295,6 +332,17 @@ class BrowserSession:
         self.driver.start({"browserName": "chrome", "goog:chromeOptions": options})
         self.driver.set_script_timeout(30000)
 
+    def browser_log_path(self):
+        return os.path.join(self.work, "browser.log")
+
+    def browser_log(self):
+        """What the browser wrote to its standard output and error (Firefox)."""
+        try:
+            with open(self.browser_log_path(), errors="replace") as f:
+                return f.read()
+        except OSError:
+            return ""
+
     def wait_for_api(self, timeout=10):
         """Waits until the extension's service worker answers in this frame."""
         deadline = time.monotonic() + timeout
@@ -312,6 +360,10 @@ class BrowserSession:
         return self.driver.execute_async(CALL_SCRIPT, [expression], timeout=timeout + 10)
 
     def close(self):
+        if self.firefox:
+            self.firefox.close()
+            self.firefox = None
+            self.driver = None
         if self.driver:
             self.driver.quit()
             self.driver = None
@@ -337,14 +389,65 @@ class BrowserSession:
 
     @staticmethod
     def _stop_group(process):
-        """Stops chromedriver and whatever it started (its own process group):
-        SIGTERM first, then SIGKILL for what is left, waiting after each."""
-        for sig in (signal.SIGTERM, signal.SIGKILL):
+        """Stops chromedriver and whatever it started (its own process group)."""
+        marionette.stop_group(process)
+
+    def host_processes(self):
+        """The PIDs of the hosts this session's browser started (by their
+        program's name and the private registry in their environment)."""
+        marker = ("CORVO_REGISTRY=" + self.env["CORVO_REGISTRY"]).encode()
+        name = os.path.basename(self.host or "corvo-sso-host").encode()
+        found = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
             try:
-                os.killpg(process.pid, sig)
-            except ProcessLookupError:
-                pass
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                pass
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    if os.path.basename(f.read().split(b"\0")[0]) != name:
+                        continue
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    if marker not in f.read().split(b"\0"):
+                        continue
+            except OSError:
+                continue
+            found.append(int(entry))
+        return found
+
+
+def process_usage(pid):
+    """(threads, resident KiB, open descriptors) of a process, or None once it is gone."""
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            fields = dict(line.split(":", 1) for line in f if ":" in line)
+        descriptors = len(os.listdir("/proc/%d/fd" % pid))
+        return (int(fields["Threads"]), int(fields["VmRSS"].split()[0]), descriptors)
+    except (OSError, KeyError, ValueError):
+        return None
+
+
+class UsageSampler:
+    """Samples the session's host processes every 10 ms in a thread; keeps
+    the peak count of processes, threads (all hosts) and resident memory."""
+
+    def __init__(self, session):
+        self.session = session
+        self.peak = {"processes": 0, "threads": 0, "rss_kib": 0}
+        self.stop = threading.Event()
+        self.thread = threading.Thread(target=self._run, daemon=True)
+
+    def _run(self):
+        while not self.stop.is_set():
+            pids = self.session.host_processes()
+            usage = [u for u in map(process_usage, pids) if u]
+            self.peak["processes"] = max(self.peak["processes"], len(pids))
+            self.peak["threads"] = max(self.peak["threads"], sum(u[0] for u in usage))
+            self.peak["rss_kib"] = max(self.peak["rss_kib"], sum(u[1] for u in usage))
+            self.stop.wait(0.01)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop.set()
+        self.thread.join()

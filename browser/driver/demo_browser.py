@@ -1,10 +1,11 @@
 """`corvo-sso demo --browser`: the demo's quick login from a real page in
-headless Chromium, through the extension and the native-messaging host.
+headless Chromium or Firefox, through the extension and the native-messaging
+host.
 
-    demo_browser.py --tools DIR --extension DIR --screenshot FILE
+    demo_browser.py --tools DIR --extension DIR --screenshot FILE [--browser firefox]
 
 Exit 0 when the page listed the accounts and logged in; 1 otherwise; 3 when
-Chromium is not installed (the message says what to install).
+the browser is not installed (the message says what to install).
 """
 
 import argparse
@@ -77,20 +78,23 @@ def main():
     parser.add_argument("--tools", required=True)
     parser.add_argument("--extension", required=True)
     parser.add_argument("--screenshot", required=True)
+    parser.add_argument("--browser", default="chromium", choices=corvo_browser.BROWSERS)
     args = parser.parse_args()
+    shown = "Firefox" if args.browser == "firefox" else "Chromium"
     try:
-        corvo_browser.find_browser()
+        corvo_browser.find_browser(args.browser)
     except corvo_browser.Unavailable as e:
         print(str(e))
         return 3
     corvo_browser.bounded_run(90)
-    print("[1] Registering the control in a private registry, writing the host manifest into a\n"
-          "    fresh Chromium profile (corvo-sso browser install), starting the reference IM\n"
-          "    client with %s." % ", ".join(ACCOUNTS))
-    with corvo_browser.BrowserSession(args.tools, args.extension, ACCOUNTS) as session:
+    print("[1] Registering the control in a private registry, writing the host manifest for a\n"
+          "    fresh %s profile (corvo-sso browser install), starting the reference IM\n"
+          "    client with %s." % (shown, ", ".join(ACCOUNTS)))
+    with corvo_browser.BrowserSession(args.tools, args.extension, ACCOUNTS,
+                                      browser=args.browser) as session:
         session.server.pages["/login.html"] = PAGE
         url = session.server.url(HOST, "/login.html")
-        print("[2] Headless Chromium with the extension opens %s" % url)
+        print("[2] Headless %s with the extension opens %s" % (shown, url))
         session.driver.navigate(url)
         outcome = session.driver.execute_async(WAIT_SCRIPT, [], timeout=40)
         with open(args.screenshot, "wb") as f:

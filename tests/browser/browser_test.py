@@ -1,14 +1,16 @@
-"""Browser tests: the page API in headless Chromium, through the extension and
-the native-messaging host, against the reference IM client.
+"""Browser tests: the page API in headless Chromium and Firefox, through the
+extension and the native-messaging host, against the reference IM client.
+One set of cases; --browser picks the browser.
 
-    browser_test.py --build DIR --case NAME
+    browser_test.py --tools DIR --extension DIR --extension-id ID --browser B --case NAME
 
-Exit 0 passed, 1 failed, 77 skipped (Chromium not installed; never under CI).
+Exit 0 passed, 1 failed, 77 skipped (the browser is not installed; never under CI).
 """
 
 import argparse
 import json
 import os
+import signal
 import sys
 import time
 import traceback
@@ -25,6 +27,7 @@ ANSWER_URL = "https://login.market.example/welcome?user={account}"
 USER_KEYS = ["strKey_FullUserID", "strKey_SiteID", "strKey_ShortUserID",
              "strKey_SiteID_Description", "strKey_QXClientVersion"]
 E_FAIL = -2147467259
+FIREFOX_ADDON_ID = "sso-login@corvo.example"
 
 failures = []
 
@@ -81,11 +84,14 @@ def enter_frame(session):
 
 
 def case_allowed(args):
-    with corvo_browser.BrowserSession(args.tools, args.extension, ACCOUNTS,
-                                      ["--answer-url", ANSWER_URL]) as session:
+    with corvo_browser.BrowserSession(args.tools, args.extension, browser=args.browser, accounts=ACCOUNTS,
+                                      client_args=["--answer-url", ANSWER_URL]) as session:
         server = setup_pages(session)
         first = open_page(session, server.url(ALLOWED, "/page.html"))
         check(first.get("ok") and first["value"] == "1.0.0.1", "GetSSOLoginCtrlVersion", first)
+        if args.browser == "firefox":
+            warnings = session.driver.addon_warnings(FIREFOX_ADDON_ID)
+            check(warnings == [], "Firefox reads the manifest without warnings", warnings)
         init = session.call("CorvoSSOLogin.InitSSOLoginCtrl()")
         check(init.get("ok") and init["value"] == "(undefined)", "InitSSOLoginCtrl resolves undefined", init)
         version = session.call("CorvoSSOLogin.GetQXClientVersion()")
@@ -157,7 +163,7 @@ new Promise((resolve, reject) => {
 
 
 def case_refused(args):
-    with corvo_browser.BrowserSession(args.tools, args.extension, ACCOUNTS) as session:
+    with corvo_browser.BrowserSession(args.tools, args.extension, browser=args.browser, accounts=ACCOUNTS) as session:
         server = setup_pages(session)
         inner_allowed = server.url(ALLOWED, "/page.html")
         inner_refused = server.url(REFUSED_IN_MATCHES, "/page.html")
@@ -210,13 +216,16 @@ def case_refused(args):
 
 
 def case_host_unavailable(args):
-    with corvo_browser.BrowserSession(args.tools, args.extension, ACCOUNTS,
+    with corvo_browser.BrowserSession(args.tools, args.extension, browser=args.browser, accounts=ACCOUNTS,
                                       install_host=False) as session:
         server = setup_pages(session)
         open_page(session, server.url(ALLOWED, "/page.html"))
         outcome = session.call("CorvoSSOLogin.GetUserList(0, 1)")
+        message = outcome.get("message") or ""
+        # Chromium: "Specified native messaging host not found."; Firefox: "No
+        # such native application com.corvo.sso_login".
         check(outcome.get("ok") is False and outcome.get("name") == "HostUnavailable"
-              and "not found" in (outcome.get("message") or ""),
+              and ("not found" in message or "No such native application" in message),
               "without the host manifest the page gets HostUnavailable, saying why", outcome)
 
 
@@ -225,18 +234,23 @@ HUNG_SCRIPT = """
   let ticks = 0;
   const timer = setInterval(() => { ticks++; }, 50);
   const started = Date.now();
-  return CorvoSSOLogin.BeginSSOLogin(0, {strKey_FullUserID: 'cnmarketweb_alice'}).then(
-    (v) => { clearInterval(timer); return {settled: 'resolved', ms: Date.now() - started, ticks}; },
-    (e) => { clearInterval(timer);
-             return {settled: 'rejected', name: e.name, hresult: e.hresult,
-                     ms: Date.now() - started, ticks}; });
+  const login = CorvoSSOLogin.BeginSSOLogin(0, {strKey_FullUserID: 'cnmarketweb_alice'});
+  // Another call over the same connection while the login waits.
+  const other = new Promise((r) => setTimeout(r, 300))
+    .then(() => CorvoSSOLogin.GetSSOLoginCtrlVersion()).then(() => Date.now() - started);
+  return login.then(
+    (v) => ({settled: 'resolved'}),
+    (e) => ({settled: 'rejected', name: e.name, hresult: e.hresult})).then(
+    (result) => { clearInterval(timer);
+                  return Object.assign(result, {ms: Date.now() - started, ticks}); })
+    .then((result) => other.then((otherMs) => Object.assign(result, {otherMs})));
 })()
 """
 
 
 def case_hung_client(args):
-    with corvo_browser.BrowserSession(args.tools, args.extension, ACCOUNTS,
-                                      ["--hang"]) as session:
+    with corvo_browser.BrowserSession(args.tools, args.extension, browser=args.browser, accounts=ACCOUNTS,
+                                      client_args=["--hang"]) as session:
         server = setup_pages(session)
         open_page(session, server.url(ALLOWED, "/page.html"))
         outcome = session.call(HUNG_SCRIPT)
@@ -251,11 +265,77 @@ def case_hung_client(args):
         # The page's thread ran its timer all along (50 ms ticks).
         check(value.get("ticks", 0) >= value.get("ms", 0) / 50 * 0.5,
               "the page kept running script while the host waited", value)
+        check(value.get("otherMs", 1e9) < min(3000, value.get("ms", 0)),
+              "a call made during the login is answered before it", value)
+
+        # The host dies with a login in flight: that call rejects with
+        # HostUnavailable, and the next call starts a new host.
+        hosts = session.host_processes()
+        check(len(hosts) == 1, "one host serves the page's calls", hosts)
+        session.driver.execute(
+            "window.inFlight = CorvoSSOLogin.BeginSSOLogin(0, {strKey_FullUserID: 'cnmarketweb_alice'})"
+            ".then(() => 'resolved', (e) => e.name);")
+        time.sleep(0.5)
+        for pid in hosts:
+            os.kill(pid, signal.SIGKILL)
+        outcome = session.call("window.inFlight")
+        check(outcome.get("value") == "HostUnavailable",
+              "a call in flight when the host dies rejects with HostUnavailable", outcome)
+        outcome = session.call("CorvoSSOLogin.GetSSOLoginCtrlVersion()")
+        restarted = session.host_processes()
+        check(outcome.get("ok") and restarted and not set(restarted) & set(hosts),
+              "the next call starts a new host", [outcome, hosts, restarted])
 
 
-def case_extension_id(args):
+FLOOD_SCRIPT = """
+(() => {
+  const calls = [];
+  for (let i = 0; i < %d; ++i)
+    calls.push(CorvoSSOLogin.GetSSOLoginCtrlVersion().then((v) => v, (e) => e.name));
+  return Promise.all(calls).then((answers) => {
+    const counts = {};
+    for (const a of answers) counts[a] = (counts[a] || 0) + 1;
+    return counts;
+  });
+})()
+"""
+FLOOD_CALLS = 500
+HOST_THREADS = 1 + 4  # the reader and the pool's workers
+
+
+def case_flood(args):
+    """A page fires 500 calls at once: every one is answered, by one host
+    with its fixed number of threads."""
+    with corvo_browser.BrowserSession(args.tools, args.extension, browser=args.browser,
+                                      accounts=ACCOUNTS) as session:
+        server = setup_pages(session)
+        open_page(session, server.url(ALLOWED, "/page.html"))
+        with corvo_browser.UsageSampler(session) as sampler:
+            outcome = session.call(FLOOD_SCRIPT % FLOOD_CALLS, timeout=60)
+        print("     (peak: %(processes)d host processes, %(threads)d threads, %(rss_kib)d KiB)"
+              % sampler.peak)
+        check(outcome.get("value") == {"1.0.0.1": FLOOD_CALLS},
+              "all %d calls fired at once are answered" % FLOOD_CALLS, outcome)
+        check(sampler.peak["processes"] == 1 and 0 < sampler.peak["threads"] <= HOST_THREADS,
+              "one host process with at most %d threads served them" % HOST_THREADS, sampler.peak)
+
+
+def case_manifests(args):
+    """Each browser's manifest holds only the keys that browser reads."""
     with open(os.path.join(args.extension, "manifest.json")) as f:
         manifest = json.load(f)
+    with open(os.path.join(corvo_browser.extension_folder(args.extension, "firefox"),
+                           "manifest.json")) as f:
+        firefox = json.load(f)
+    check("browser_specific_settings" not in manifest and
+          manifest["background"] == {"service_worker": "service_worker.js"},
+          "Chromium's manifest has a service worker and no Firefox settings", manifest)
+    check("key" not in firefox and firefox["background"] == {"scripts": ["service_worker.js"]}
+          and firefox["browser_specific_settings"]["gecko"]["id"] == FIREFOX_ADDON_ID,
+          "Firefox's manifest has the add-on ID, an event page and no key", firefox)
+    check(firefox["content_scripts"] == manifest["content_scripts"] and
+          firefox["host_permissions"] == manifest["host_permissions"],
+          "both manifests put the page API on the same hosts")
     derived = corvo_browser.extension_id_of_key(manifest["key"])
     check(derived == args.extension_id, "the manifest's key gives the extension ID %s" % args.extension_id,
           derived)
@@ -274,8 +354,10 @@ CASES = {
     "refused": case_refused,
     "host_unavailable": case_host_unavailable,
     "hung_client": case_hung_client,
-    "extension_id": case_extension_id,
+    "flood": case_flood,
 }
+# Cases that check the built files, not a browser.
+FILE_CASES = {"extension_id": case_manifests}
 
 
 def main():
@@ -283,11 +365,15 @@ def main():
     parser.add_argument("--tools", required=True)
     parser.add_argument("--extension", required=True)
     parser.add_argument("--extension-id", required=True)
-    parser.add_argument("--case", required=True, choices=sorted(CASES))
+    parser.add_argument("--browser", default="chromium", choices=corvo_browser.BROWSERS)
+    parser.add_argument("--case", required=True, choices=sorted(list(CASES) + list(FILE_CASES)))
     args = parser.parse_args()
-    if args.case != "extension_id":
+    if args.case in FILE_CASES:
+        FILE_CASES[args.case](args)
+        return 1 if failures else 0
+    if args.case in CASES:
         try:
-            corvo_browser.find_browser()
+            corvo_browser.find_browser(args.browser)
         except corvo_browser.Unavailable as e:
             print(str(e))
             return 1 if os.environ.get("CI") else 77

@@ -5,6 +5,7 @@
 // host's own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +31,9 @@ std::string Framed(const std::string& body) {
     return std::string(prefix, 4) + body;
 }
 
-// The answers in `out`; a failure when the bytes are not whole messages.
+// The answers in `out`, in the order of their requests' IDs (the host answers
+// each request when it is done, several being served at once); a failure when
+// the bytes are not whole messages.
 std::vector<Json> Answers(const std::string& out) {
     std::vector<Json> answers;
     size_t at = 0;
@@ -49,6 +52,11 @@ std::vector<Json> Answers(const std::string& out) {
         answers.push_back(Json::parse(out.substr(at, length), nullptr, false));
         at += length;
     }
+    const auto id = [](const Json& answer) {
+        return answer.is_object() ? answer.value("id", 0) : 0;
+    };
+    std::stable_sort(answers.begin(), answers.end(),
+                     [&](const Json& a, const Json& b) { return id(a) < id(b); });
     return answers;
 }
 
@@ -62,11 +70,13 @@ ProgramResult RunHost(const std::vector<std::string>& args, const std::string& i
     return RunProgram(std::getenv("CORVO_TOOL_EMULATOR"), emulated, options);
 }
 
-// A request from a frame at `frame` on the top-level page `top`.
+// A request from a frame at `frame` on the top-level page `top`, with the next ID.
 std::string Request(const std::string& method, const Json& args, const std::string& frame,
                     const std::string& top) {
+    static int nextId = 0;
     const std::string origin = frame.substr(0, frame.find('/', frame.find("//") + 2));
-    return Json{{"method", method},
+    return Json{{"id", ++nextId},
+                {"method", method},
                 {"args", args},
                 {"frame", {{"url", frame}, {"origin", origin}}},
                 {"top", {{"url", top}}}}
@@ -132,11 +142,10 @@ TEST_F(HostExchange, UserListAndLoginOnAnAllowedPage) {
     ClientProcess client(env_, {"--account", "cnmarkethost", "--account", "cnbizchnhost:sub"});
     ASSERT_TRUE(client.ready());
     const std::string page = "https://login.market.example/sso";
-    const std::string input =
-        Framed(Request("GetUserList", {0, 1}, page, page)) +
-        Framed(Request("BeginSSOLogin",
-                       {0, Json::array({Json::array({"strKey_FullUserID", "cnmarkethost"})})}, page,
-                       page));
+    std::string input = Framed(Request("GetUserList", {0, 1}, page, page));
+    input += Framed(Request("BeginSSOLogin",
+                            {0, Json::array({Json::array({"strKey_FullUserID", "cnmarkethost"})})},
+                            page, page));
     const auto run = RunHost({kOrigin}, input);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const auto answers = Answers(run.out);
@@ -160,7 +169,8 @@ TEST_F(HostExchange, LengthPrefixesOfEveryByteValuePassUnchanged) {
     std::string input;
     constexpr size_t kCount = 300;
     for (size_t n = 1; n <= kCount; ++n)
-        input += Framed(Json{{"method", std::string(n, 'm')}, {"args", Json::array()}}.dump());
+        input += Framed(
+            Json{{"id", n}, {"method", std::string(n, 'm')}, {"args", Json::array()}}.dump());
     const auto run = RunHost({kOrigin}, input);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const auto answers = Answers(run.out);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 #include <sstream>
 
 #include "tests/common/subprocess.h"
@@ -63,6 +64,25 @@ TEST(HostProgram, AnswersErrorsAndExitsWhenInputCloses) {
     EXPECT_EQ(answers[3]["error"], "REGDB_E_CLASSNOTREG");
     EXPECT_NE(answers[3]["message"].get<std::string>().find("corvo-sso register"),
               std::string::npos);
+}
+
+TEST(HostProgram, AnswersEachRequestOnceByItsId) {
+    // Served several at once while the next requests are read: each answer
+    // is written once, whole, with its request's ID.
+    const std::string page =
+        R"("frame":{"url":"http://login.market.example/","origin":"http://login.market.example"},"top":{"url":"http://login.market.example/"})";
+    std::string input;
+    for (int id = 0; id < 300; ++id)
+        input += Framed(R"({"id":)" + std::to_string(id) +
+                        R"(,"method":"GetUserList","args":[0,1],)" + page + "}");
+    const auto result = RunHost({kOrigin}, input);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::set<int> ids;
+    for (const Json& answer : Answers(result.out)) {
+        EXPECT_EQ(answer["error"], "REGDB_E_CLASSNOTREG");
+        EXPECT_TRUE(ids.insert(answer["id"].get<int>()).second) << answer;
+    }
+    EXPECT_EQ(ids.size(), 300u);
 }
 
 TEST(HostProgram, InputClosedMidMessage) {

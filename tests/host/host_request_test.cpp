@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "tools/corvo-sso-host/caller_check.h"
 #include "tools/corvo-sso-host/frame_origin.h"
@@ -85,6 +91,10 @@ TEST(HostRequest, ParsesAndRefusesMalformedRequests) {
          true},
         {R"({"method":"InitSSOLoginCtrl"})", true},
         {R"({"method":"X","args":null,"frame":null,"top":{"url":null}})", true},
+        {R"({"id":3,"method":"X"})", true},
+        {R"({"id":"a7","method":"X","id2":[]})", true},
+        {R"({"id":[1],"method":"X"})", false},
+        {R"({"id":{},"method":"X"})", false},
         {"", false},
         {"{", false},
         {"[1]", false},
@@ -117,6 +127,14 @@ TEST(HostRequest, ParsesAndRefusesMalformedRequests) {
     EXPECT_EQ(request.frameUrl, "U");
     EXPECT_EQ(request.frameOrigin, "O");
     EXPECT_EQ(request.topUrl, "T");
+    EXPECT_TRUE(request.id.is_null());
+
+    // A refused request still has its ID for the answer.
+    ASSERT_FALSE(ParseHostRequest(R"({"id":12,"method":7})", &request, &error));
+    EXPECT_EQ(request.id, 12);
+    EXPECT_EQ(WithRequestId(request.id, R"({"ok":true})"), R"({"id":12,"ok":true})");
+    EXPECT_EQ(WithRequestId(Json("x"), "{}"), R"({"id":"x"})");
+    EXPECT_EQ(WithRequestId(Json(), R"({"ok":true})"), R"({"ok":true})");
 }
 
 TEST(HostRequest, ErrorAnswersCarryNameAndSignedHresult) {
@@ -227,6 +245,106 @@ TEST(HostLoop, InputClosedInsideAMessageEndsTheHost) {
     EXPECT_EQ(code, kHostExitTruncated);
     EXPECT_EQ(Answers(out.str()).size(), 1u);
     EXPECT_NE(log.str().find("closed inside a message"), std::string::npos);
+}
+
+// An input that says when the reader has reached its end.
+class EndSignallingBuffer : public std::stringbuf {
+  public:
+    using std::stringbuf::stringbuf;
+    std::atomic<bool> ended{false};
+
+  protected:
+    int_type underflow() override {
+        const int_type c = std::stringbuf::underflow();
+        if (traits_type::eq_int_type(c, traits_type::eof())) ended = true;
+        return c;
+    }
+};
+
+std::string Request(int id, const char* method) {
+    return Framed(R"({"id":)" + std::to_string(id) + R"(,"method":")" + method + "\"}");
+}
+
+TEST(HostLoop, ASlowRequestDelaysNoOtherAndAnswersCarryIds) {
+    constexpr int kOthers = 19;
+    std::string input = Request(1, "Slow");
+    for (int id = 2; id <= kOthers + 1; ++id) input += Request(id, "Echo");
+    input += Framed(R"({"id":99,"method":7})") + Framed("not json");
+    std::istringstream in(input);
+    std::ostringstream out, log;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int echoed = 0;
+    const int code = ServeMessages(in, out, log, [&](const HostRequest& r) {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (r.method == "Slow") {
+            // Stands for a login waiting on a hung client: it ends only once
+            // every other request has been served (or after 20 s).
+            const bool sawAll =
+                changed.wait_for(lock, std::chrono::seconds(20), [&] { return echoed == kOthers; });
+            return ValueAnswer(sawAll);
+        }
+        ++echoed;
+        changed.notify_all();
+        return ValueAnswer(r.id);
+    });
+    EXPECT_EQ(code, kHostExitOk);
+    const auto answers = Answers(out.str());
+    ASSERT_EQ(answers.size(), size_t(kOthers + 3));
+    std::set<int> ids;
+    for (const Json& a : answers) {
+        if (!a.contains("id")) {
+            EXPECT_EQ(a["error"], "E_INVALIDARG");  // "not json": no ID to give back
+        } else if (a["id"] == 1) {
+            EXPECT_EQ(a["value"], true) << "the slow request held up the others";
+        } else if (a["id"] == 99) {
+            EXPECT_EQ(a["error"], "E_INVALIDARG");
+        } else {
+            EXPECT_EQ(a["value"], a["id"]);
+        }
+        if (a.contains("id")) {
+            EXPECT_TRUE(ids.insert(a["id"].get<int>()).second) << a;
+        }
+    }
+    EXPECT_EQ(ids.size(), size_t(kOthers + 2));
+}
+
+TEST(HostLoop, ReadingWaitsAtThePendingBoundAndEveryRequestIsServed) {
+    const ServeLimits limits{2, 3};
+    std::string input;
+    for (int id = 1; id <= 10; ++id) input += Request(id, "Block");
+    EndSignallingBuffer buffer(input);
+    std::istream in(&buffer);
+    std::ostringstream out, log;
+    std::atomic<int> peak{0}, running{0}, calls{0}, arrived{0}, checked{0};
+    std::atomic<bool> readPastTheBound{false};
+    const int code = ServeMessages(
+        in, out, log,
+        [&](const HostRequest& r) {
+            peak = std::max(peak.load(), ++running);
+            if (++calls <= 2) {
+                // While both workers hold a request, at most 3 of the 10 may
+                // be read: the reader must not reach the end of the input.
+                const auto meet = [](std::atomic<int>& count) {
+                    ++count;
+                    for (int i = 0; i < 10000 && count < 2; ++i)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                };
+                meet(arrived);
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                if (buffer.ended) readPastTheBound = true;
+                meet(checked);
+            }
+            --running;
+            return ValueAnswer(r.id);
+        },
+        limits);
+    EXPECT_EQ(code, kHostExitOk);
+    EXPECT_FALSE(readPastTheBound);
+    EXPECT_LE(peak.load(), 2);
+    std::set<int> served;
+    for (const Json& a : Answers(out.str())) served.insert(a["value"].get<int>());
+    EXPECT_EQ(served, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 }
 
 }  // namespace

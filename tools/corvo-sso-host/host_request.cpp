@@ -39,6 +39,11 @@ bool ParseHostRequest(std::string_view body, HostRequest* request, HostError* er
     Json json = Json::parse(body, nullptr, /*allow_exceptions=*/false);
     if (json.is_discarded()) return Invalid(error, "the request is not well-formed UTF-8 JSON");
     if (!json.is_object()) return Invalid(error, "the request must be a JSON object");
+    if (const auto id = json.find("id"); id != json.end() && !id->is_null()) {
+        if (!id->is_number() && !id->is_string())
+            return Invalid(error, "\"id\" must be a number or a string");
+        request->id = *id;
+    }
     const auto method = json.find("method");
     if (method == json.end() || !method->is_string())
         return Invalid(error, "the request has no \"method\" string");
@@ -72,6 +77,11 @@ std::string ErrorAnswer(const HostError& error) {
     answer["message"] = error.message;
     // Replace, not throw, should a message carry bytes that are not UTF-8.
     return answer.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string WithRequestId(const Json& id, const std::string& answer) {
+    if (id.is_null() || answer.size() < 2 || answer.front() != '{') return answer;
+    return "{\"id\":" + id.dump() + (answer == "{}" ? "" : ",") + answer.substr(1);
 }
 
 }  // namespace corvo::host

@@ -1,15 +1,15 @@
 // corvo-sso-host: the native-messaging host of the Corvo SSO browser
-// extension. The browser starts it for one connection of the extension; it
-// answers each request with a new login control placed on the page the
-// browser reported, and exits when standard input closes. See
-// docs/browser.md.
+// extension. The browser starts it for one connection of the extension, which
+// the extension keeps open for all its calls; it answers each request with a
+// new login control placed on the page the browser reported for that request
+// (several at once, on a fixed pool of threads), and exits when standard input
+// closes. See docs/browser.md.
 #include <iostream>
 #include <string_view>
 #include <vector>
 
 #include "browser_host_config.h"
 #include "platform/binary_stdio.h"
-#include "platform/com_apartment.h"
 #include "platform/command_line.h"
 #include "tools/corvo-sso-host/caller_check.h"
 #include "tools/corvo-sso-host/host_loop.h"
@@ -33,12 +33,6 @@ int main(int argc, char** argv) {
     if (!corvo::platform::SetBinaryStandardStreams()) {
         std::cerr << "corvo-sso-host: standard input and output cannot be switched to binary "
                      "mode\n";
-        return kHostExitTruncated;
-    }
-    // The controls live on this thread, in its apartment, as on a page's thread.
-    const corvo::platform::ComApartment apartment;
-    if (FAILED(apartment.result())) {
-        std::cerr << "corvo-sso-host: CoInitializeEx failed\n";
         return kHostExitTruncated;
     }
     std::ios::sync_with_stdio(false);

@@ -9,6 +9,7 @@
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/hresult_name.h"
 #include "tools/corvo-sso-host/frame_origin.h"
+#include "tools/corvo-sso-host/module_pin.h"
 #include "tools/corvo-sso/cli_common.h"
 #include "tools/corvo-sso/dispatch_caller.h"
 #include "tools/corvo-sso/json_text.h"
@@ -193,6 +194,7 @@ std::string HandleRequest(const HostRequest& request) {
         return Fail(E_FAIL, "refused: " + problem);
 
     try {
+        PinRegisteredModule();
         std::string message;
         // The top-level page must pass the site lock as well as the frame.
         {

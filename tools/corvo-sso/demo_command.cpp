@@ -190,12 +190,17 @@ int RunDemo() {
 
 namespace {
 
-constexpr const char* kBrowserPackages = "apt-get install -y chromium chromium-driver python3";
+constexpr const char* kChromiumPackages = "apt-get install -y chromium chromium-driver python3";
+constexpr const char* kFirefoxPackages = "apt-get install -y firefox-esr python3";
 
 }  // namespace
 
-int RunBrowserDemo() {
-    std::cout << "Corvo SSO browser demo: a real page in headless Chromium lists the IM accounts\n"
+int RunBrowserDemo(const std::string& browser) {
+    const bool firefox = browser == "firefox";
+    const char* shown = firefox ? "Firefox" : "Chromium";
+    const char* packages = firefox ? kFirefoxPackages : kChromiumPackages;
+    std::cout << "Corvo SSO browser demo: a real page in headless " << shown
+              << " lists the IM accounts\n"
                  "and logs in with the first one through the extension and corvo-sso-host.\n";
     const fs::path build = ProgramDirectory().parent_path();
     const fs::path script = build / "browser" / "driver" / "demo_browser.py";
@@ -205,10 +210,13 @@ int RunBrowserDemo() {
         return Failed("the extension is not built beside this program (" +
                       platform::PathToUtf8(extension) + ")");
     const auto python = platform::FindProgramOnPath("python3");
-    if (!python || !platform::FindProgramOnPath("chromium") ||
-        !platform::FindProgramOnPath("chromedriver")) {
-        std::cout << "\nHeadless Chromium, its driver and python3 are needed; install them with\n  "
-                  << kBrowserPackages << "\n";
+    const bool haveBrowser = firefox ? (platform::FindProgramOnPath("firefox-esr") ||
+                                        platform::FindProgramOnPath("firefox"))
+                                     : (platform::FindProgramOnPath("chromium") &&
+                                        platform::FindProgramOnPath("chromedriver"));
+    if (!python || !haveBrowser) {
+        std::cout << "\nHeadless " << shown << (firefox ? "" : ", its driver")
+                  << " and python3 are needed; install them with\n  " << packages << "\n";
         return kExitFailed;
     }
     const fs::path screenshot = fs::absolute("demo-browser.png");
@@ -217,11 +225,11 @@ int RunBrowserDemo() {
     const int code = driver.Start(*python, {platform::PathToUtf8(script), "--tools",
                                             platform::PathToUtf8(ProgramDirectory()), "--extension",
                                             platform::PathToUtf8(extension), "--screenshot",
-                                            platform::PathToUtf8(screenshot)})
+                                            platform::PathToUtf8(screenshot), "--browser", browser})
                          ? driver.Wait()
                          : -1;
     if (code == 3) {
-        std::cout << "Install them with\n  " << kBrowserPackages << "\n";
+        std::cout << "Install them with\n  " << packages << "\n";
         return kExitFailed;
     }
     if (code != 0) return Failed("the page's quick login did not complete");
@@ -231,12 +239,15 @@ int RunBrowserDemo() {
 void AddDemoCommand(CLI::App& app, int& exitCode) {
     auto* demo = app.add_subcommand(
         "demo", "A quick login end to end against the bundled reference IM client");
-    auto browser = std::make_shared<bool>(false);
-    demo->add_flag("--browser", *browser,
-                   "Log in from a real page in headless Chromium through the extension; writes "
-                   "demo-browser.png");
-    demo->callback([&exitCode, browser] {
-        const int code = *browser ? RunBrowserDemo() : RunDemo();
+    auto browser = std::make_shared<std::string>();
+    auto* option = demo->add_option("--browser", *browser,
+                                    "Log in from a real page in headless Chromium (the default) "
+                                    "or Firefox through the extension; writes demo-browser.png")
+                       ->expected(0, 1)
+                       ->check(CLI::IsMember({"", "chromium", "firefox"}));
+    demo->callback([&exitCode, browser, option] {
+        const int code =
+            option->count() ? RunBrowserDemo(browser->empty() ? "chromium" : *browser) : RunDemo();
         if (code == kExitOk)
             std::cout << "\nThe demo succeeded; everything it made has been removed.\n";
         exitCode = code;
