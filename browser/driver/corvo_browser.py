@@ -195,9 +195,14 @@ class BrowserSession:
     chromedriver and the browser."""
 
     def __init__(self, tools_dir, extension_dir, accounts, client_args=(), install_host=True,
-                 keep_dir=None):
+                 keep_dir=None, installed=False):
+        # `installed`: everything comes from the installed package instead: no
+        # registration and no manifest of the user's own, no extension loaded
+        # by hand, the browser started through its system launcher
+        # (/usr/bin/chromium loads /usr/share/chromium/extensions/*).
+        self.installed = installed
         self.tools_dir = tools_dir
-        self.extension_dir = os.path.abspath(extension_dir)
+        self.extension_dir = os.path.abspath(extension_dir) if extension_dir else None
         self.accounts = list(accounts)
         self.client_args = list(client_args)
         self.install_host = install_host
@@ -243,8 +248,9 @@ class BrowserSession:
         self.env["CORVO_IM_DIR"] = os.path.join(self.work, "im")
         self.env["HOME"] = self.work  # nothing lands in the user's own profile
         self.env.pop("XDG_CONFIG_HOME", None)
-        self.run_tool("register")
-        if self.install_host:
+        if not self.installed:
+            self.run_tool("register")
+        if self.install_host and not self.installed:
             self.run_tool("browser", "install", "--browser", "chromium", "--user-data-dir", profile)
 
         ready = os.path.join(self.work, "client.ready")
@@ -283,14 +289,15 @@ class BrowserSession:
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
             "--disable-dev-shm-usage", "--window-size=900,700",
             "--user-data-dir=" + profile,
-            "--load-extension=" + self.extension_dir,
-            "--disable-extensions-except=" + self.extension_dir,
             "--host-resolver-rules=MAP * 127.0.0.1",
         ]
-        if os.geteuid() == 0:
+        if not self.installed:
+            browser_args += ["--load-extension=" + self.extension_dir,
+                             "--disable-extensions-except=" + self.extension_dir]
+        if os.geteuid() == 0 or os.environ.get("CORVO_CHROMIUM_NO_SANDBOX"):
             browser_args.append("--no-sandbox")
         options = {"args": browser_args, "excludeSwitches": ["disable-extensions"]}
-        if os.environ.get("CORVO_CHROMIUM"):
+        if os.environ.get("CORVO_CHROMIUM") or self.installed:
             options["binary"] = chromium
         self.driver.start({"browserName": "chrome", "goog:chromeOptions": options})
         self.driver.set_script_timeout(30000)
