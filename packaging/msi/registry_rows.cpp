@@ -4,10 +4,11 @@
 // tree at build time, so that the package writes exactly what regsvr32 writes
 // and no row is copied by hand.
 //
-//   corvo-registry-rows --platform win32|win64 --module PATH --format reg|wxs
+//   corvo-registry-rows --platform win32|win64 --directory DIR --format reg|wxs
 //
-// PATH is the module's installed path as the package spells it (for the MSI
-// "[INSTALLDIR]CorvoSSOLogin.dll"). The type library's flags are those of a
+// DIR is the module's installed folder as the package spells it, with its
+// trailing separator (for the MSI "[INSTALLDIR]"); the module is
+// DIR + "CorvoSSOLogin.dll". The type library's flags are those of a
 // library loaded from the module file (LIBFLAG_FHASDISKIMAGE). `reg` prints
 // the keys as the tests' dumps of `reg export` show them; `wxs` prints WiX
 // RegistryValue elements below HKEY_CURRENT_USER (an empty key as the row
@@ -59,6 +60,19 @@ std::string RegQuoted(const std::string& text) {
     return out + "\"";
 }
 
+// wixl 0.101 (its libmsi) cannot store text beyond ASCII in a package: it
+// crashes on committing the database or drops the string. Such a value is
+// written without its other characters (docs/install.md lists the one it
+// meets: the type library's help string).
+std::string AsciiOnly(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x80) out += c;
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    if (out != text) std::cerr << "note: \"" << text << "\" written as \"" << out << "\"\n";
+    return out;
+}
+
 void Print(const RegistryTree& tree, const std::string& path, bool wxs) {
     std::vector<std::string> subkeys;
     std::vector<std::pair<std::string, std::string>> values;
@@ -75,7 +89,8 @@ void Print(const RegistryTree& tree, const std::string& path, bool wxs) {
             for (const auto& [name, data] : values)
                 std::cout << "<RegistryValue" << key
                           << (name.empty() ? "" : " Name=\"" + XmlAttribute(name) + "\"")
-                          << " Type=\"string\" Value=\"" << XmlAttribute(data) << "\" />\n";
+                          << " Type=\"string\" Value=\"" << XmlAttribute(AsciiOnly(data))
+                          << "\" />\n";
             if (values.empty() && subkeys.empty())
                 std::cout << "<RegistryValue" << key
                           << " Name=\"*\" Type=\"string\" Value=\"\" />\n";
@@ -86,27 +101,46 @@ void Print(const RegistryTree& tree, const std::string& path, bool wxs) {
 }
 
 int Usage() {
-    std::cerr
-        << "usage: corvo-registry-rows --platform win32|win64 --module PATH --format reg|wxs\n";
+    std::cerr << "usage: corvo-registry-rows --platform win32|win64 --directory DIR "
+                 "--format reg|wxs\n";
     return 2;
+}
+
+// The registration runs with a module path in this folder, which is then
+// replaced by the package's: an installer's folder ("[INSTALLDIR]") is no
+// path the registrar could take the module's directory from.
+constexpr char kStandInDirectory[] = "C:\\corvo-registry-rows\\";
+
+void ReplaceStandIn(RegistryTree& tree, const std::string& path, const std::string& directory) {
+    std::vector<std::string> subkeys;
+    std::vector<std::pair<std::string, std::string>> values;
+    (void)tree.EnumSubkeys(path, &subkeys);
+    (void)tree.EnumValues(path, &values);
+    for (auto& [name, data] : values) {
+        for (size_t at; (at = data.find(kStandInDirectory)) != std::string::npos;)
+            data.replace(at, sizeof kStandInDirectory - 1, directory);
+        (void)tree.SetValue(path, name, data);
+    }
+    for (const std::string& name : subkeys)
+        ReplaceStandIn(tree, path.empty() ? name : path + "\\" + name, directory);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string platform, module, format;
+    std::string platform, directory, format;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--platform")
             platform = argv[i + 1];
-        else if (option == "--module")
-            module = argv[i + 1];
+        else if (option == "--directory")
+            directory = argv[i + 1];
         else if (option == "--format")
             format = argv[i + 1];
         else
             return Usage();
     }
-    if ((platform != "win32" && platform != "win64") || module.empty() ||
+    if ((platform != "win32" && platform != "win64") || directory.empty() ||
         (format != "reg" && format != "wxs") || argc % 2 == 0)
         return Usage();
     corvo::platform::TypeLibraryIdentity library;
@@ -115,11 +149,13 @@ int main(int argc, char** argv) {
     RegistryTree tree;
     corvo::module::RegistrarStoreRegistry registry(tree);
     corvo::module::RegistrarError error;
-    const HRESULT hr = corvo::module::RegisterModule(module, registry, &error, &library);
+    const HRESULT hr = corvo::module::RegisterModule(
+        std::string(kStandInDirectory) + "CorvoSSOLogin.dll", registry, &error, &library);
     if (FAILED(hr)) {
         std::cerr << "error: registration failed: " << error.ToString() << "\n";
         return 1;
     }
+    ReplaceStandIn(tree, "", directory);
     Print(tree, "", format == "wxs");
     return 0;
 }

@@ -6,7 +6,7 @@
 #   registry_rows_test.sh ROWS_TOOL EXPECTED_KEYS_FILE
 set -eu
 rows=$1 expected=$2
-"$rows" --platform win64 --module 'C:\Corvo\CorvoSSOLogin.dll' --format reg |
+"$rows" --platform win64 --directory 'C:\Corvo\' --format reg |
     awk '/^\[/ { keep = ($0 ~ /B88AEC8F|CorvoSSOLogin|98EF2EC8|9AAF5B5F|C50AB1A1|6A4F7929|6172E04B/) }
          keep' |
     sed -e 's/C:\\\\Corvo\\\\CorvoSSOLogin.dll/%MODULE%/' -e 's/C:\\\\Corvo\\\\/%HELPDIR%/' |
