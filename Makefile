@@ -63,7 +63,7 @@ package-deb: build
 	$(CMAKE_BUILD) default --target package
 
 package-msi: build build-windows
-	$(CMAKE_BUILD) default --target msi-x64
+	$(CMAKE_BUILD) default --target msi
 
 test-default: build package-deb
 	ctest --preset default
