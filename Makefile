@@ -7,7 +7,7 @@ CMAKE_BUILD = cmake --build --preset
 export CCACHE_BASEDIR ?= $(CURDIR)
 export CCACHE_NOHASHDIR ?= 1
 
-.PHONY: all deps deps-demo build build-asan build-demo build-windows demo test test-default test-asan test-windows fuzz bench format clean
+.PHONY: all deps deps-demo build build-asan build-demo build-windows demo test test-default test-asan test-windows fuzz bench format clean package package-deb package-msi
 
 all: build
 
@@ -55,13 +55,23 @@ build-windows: deps build/win32/build.ninja build/win64/build.ninja
 
 test: test-default test-asan test-windows fuzz-smoke
 
-test-default: build
+# The installers (docs/install.md): the Debian package from the default build,
+# the MSI from the win64 build's files (wixl runs on this machine).
+package: package-deb package-msi
+
+package-deb: build
+	$(CMAKE_BUILD) default --target package
+
+package-msi: build build-windows
+	$(CMAKE_BUILD) default --target msi
+
+test-default: build package-deb
 	ctest --preset default
 
 test-asan: build-asan
 	ctest --preset asan
 
-test-windows: build-windows build
+test-windows: build-windows build package-msi
 	ctest --preset win64
 	ctest --preset wine-tools
 

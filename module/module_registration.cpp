@@ -11,11 +11,12 @@ namespace corvo::module {
 namespace {
 
 // The registrar with MODULE, APPID and the type library's variables.
-HRESULT PrepareRegistrar(std::string_view module_path, Registrar* registrar) {
+HRESULT PrepareRegistrar(std::string_view module_path, Registrar* registrar,
+                         const platform::TypeLibraryIdentity* library = nullptr) {
     HRESULT hr = registrar->AddReplacement("MODULE", module_path);
     if (SUCCEEDED(hr)) hr = registrar->AddReplacement("APPID", kAppId);
     if (SUCCEEDED(hr))
-        hr = AddTypeLibraryReplacements(idl::kCorvoSSOLoginLib, module_path, registrar);
+        hr = AddTypeLibraryReplacements(idl::kCorvoSSOLoginLib, module_path, registrar, library);
     return hr;
 }
 
@@ -40,10 +41,10 @@ HRESULT UpdateClasses(const Registrar& registrar, RegistrarMode mode, RegistrarR
 }  // namespace
 
 HRESULT RegisterModule(std::string_view module_path, RegistrarRegistry& registry,
-                       RegistrarError* error) {
+                       RegistrarError* error, const platform::TypeLibraryIdentity* library) {
     const platform::ScopedSystemThreadLocale locale;
     Registrar registrar;
-    HRESULT hr = PrepareRegistrar(module_path, &registrar);
+    HRESULT hr = PrepareRegistrar(module_path, &registrar, library);
     if (SUCCEEDED(hr))
         hr = registrar.RunScript(kAppIdScriptId, RegistrarMode::kRegister, registry, error);
     if (SUCCEEDED(hr)) hr = UpdateClasses(registrar, RegistrarMode::kRegister, registry, error);

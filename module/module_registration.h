@@ -19,14 +19,17 @@
 
 #include "module/registrar.h"
 #include "platform/registry_store.h"
+#include "platform/type_library.h"
 
 namespace corvo::module {
 
 // The module's AppID, the registrar's %APPID%.
 inline constexpr char kAppId[] = "{B88AEC8F-38BB-4c82-8172-9E0263A58920}";
 
+// `library`: see AddTypeLibraryReplacements (installers' rows give it).
 HRESULT RegisterModule(std::string_view module_path, RegistrarRegistry& registry,
-                       RegistrarError* error = nullptr);
+                       RegistrarError* error = nullptr,
+                       const platform::TypeLibraryIdentity* library = nullptr);
 HRESULT UnregisterModule(std::string_view module_path, RegistrarRegistry& registry,
                          RegistrarError* error = nullptr);
 

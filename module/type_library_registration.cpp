@@ -61,12 +61,16 @@ std::string TypeLibraryScript(const com::LibraryDescription& library) {
 }
 
 HRESULT AddTypeLibraryReplacements(const com::LibraryDescription& library,
-                                   std::string_view module_path, Registrar* registrar) {
+                                   std::string_view module_path, Registrar* registrar,
+                                   const platform::TypeLibraryIdentity* loaded) {
     std::string help;
     if (!library.help || !platform::StrictUtf16ToUtf8(library.help, help)) return E_INVALIDARG;
     std::string system = "win32";
     uint16_t flags = 0;
-    if (platform::SystemHasTypeLibraries()) {
+    if (loaded) {
+        system = loaded->platform;
+        flags = loaded->flags;
+    } else if (platform::SystemHasTypeLibraries()) {
         // The module's own library decides; it must be the one described.
         platform::TypeLibraryIdentity identity;
         const HRESULT loaded = platform::LoadModuleTypeLibrary(module_path, &identity);

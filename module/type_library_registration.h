@@ -29,6 +29,7 @@
 
 #include "module/registrar.h"
 #include "platform/com/dispatch_description.h"
+#include "platform/type_library.h"
 
 namespace corvo::module {
 
@@ -43,8 +44,13 @@ inline constexpr char kDispatchProxyClsid[] = "{00020420-0000-0000-C000-00000000
 std::string TypeLibraryScript(const com::LibraryDescription& library);
 
 // Adds the variables the script needs (MODULE is expected to be set already).
+// `loaded`, when given, is the identity of the library as the target system
+// loads it (its platform and flags), for rows written for a module that is
+// not loaded here (an installer's); otherwise the module's own library
+// decides, or on POSIX "win32" and 0.
 HRESULT AddTypeLibraryReplacements(const com::LibraryDescription& library,
-                                   std::string_view module_path, Registrar* registrar);
+                                   std::string_view module_path, Registrar* registrar,
+                                   const platform::TypeLibraryIdentity* loaded = nullptr);
 
 // Registers or unregisters `library` for the module at the registrar's MODULE.
 HRESULT UpdateTypeLibraryRegistration(const com::LibraryDescription& library,

@@ -13,8 +13,9 @@ demo_packages=(
   build-essential cmake ninja-build ccache pkg-config
   libboost-dev libcli11-dev libidn2-dev libcurl4-openssl-dev nlohmann-json3-dev
 )
-# Tests, benchmarks, fuzzing, and the browser tests (headless Chromium and
-# Firefox ESR driven by a Python script of the standard library).
+# Tests, benchmarks, fuzzing, the browser tests (headless Chromium and Firefox
+# ESR driven by Python scripts of the standard library), and the installers'
+# tools (the Debian package's checks, the MSIs).
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev
@@ -24,6 +25,7 @@ test_packages=(
   googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 mingw-w64-tools
   wine wine64 libwine-dev
+  lintian wixl msitools
 )
 
 packages=("${demo_packages[@]}")

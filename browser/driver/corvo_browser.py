@@ -216,12 +216,18 @@ class BrowserSession:
     the manifest (the benchmark's echo host)."""
 
     def __init__(self, tools_dir, extension_dir, accounts, client_args=(), install_host=True,
-                 keep_dir=None, browser="chromium", host=None):
+                 keep_dir=None, browser="chromium", host=None, installed=False):
+        # `installed`: everything comes from the installed package instead: no
+        # registration and no manifest of the user's own, no extension loaded
+        # by hand, the browser started through its system launcher
+        # (/usr/bin/chromium loads /usr/share/chromium/extensions/*).
+        self.installed = installed
         self.browser = browser
         self.host = host
         self.firefox = None
         self.tools_dir = tools_dir
-        self.extension_dir = os.path.abspath(extension_folder(extension_dir, browser))
+        self.extension_dir = (os.path.abspath(extension_folder(extension_dir, browser))
+                              if extension_dir else None)
         self.accounts = list(accounts)
         self.client_args = list(client_args)
         self.install_host = install_host
@@ -267,8 +273,9 @@ class BrowserSession:
         self.env["CORVO_IM_DIR"] = os.path.join(self.work, "im")
         self.env["HOME"] = self.work  # nothing lands in the user's own profile
         self.env.pop("XDG_CONFIG_HOME", None)
-        self.run_tool("register")
-        if self.install_host:
+        if not self.installed:
+            self.run_tool("register")
+        if self.install_host and not self.installed:
             where = (["--browser", "firefox"] if self.browser == "firefox"
                      else ["--browser", "chromium", "--user-data-dir", profile])
             self.run_tool("browser", "install", *where,
@@ -294,7 +301,8 @@ class BrowserSession:
             self.firefox = marionette.start_firefox(profile, self.work, self.env, firefox=chromium,
                                                     log=self.browser_log_path())
             self.driver = self.firefox.client
-            self.driver.install_addon(self.extension_dir)
+            if not self.installed:
+                self.driver.install_addon(self.extension_dir)
             self.driver.set_script_timeout(30000)
             return
 
@@ -320,14 +328,15 @@ class BrowserSession:
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
             "--disable-dev-shm-usage", "--window-size=900,700",
             "--user-data-dir=" + profile,
-            "--load-extension=" + self.extension_dir,
-            "--disable-extensions-except=" + self.extension_dir,
             "--host-resolver-rules=MAP * 127.0.0.1",
         ]
-        if os.geteuid() == 0:
+        if not self.installed:
+            browser_args += ["--load-extension=" + self.extension_dir,
+                             "--disable-extensions-except=" + self.extension_dir]
+        if os.geteuid() == 0 or os.environ.get("CORVO_CHROMIUM_NO_SANDBOX"):
             browser_args.append("--no-sandbox")
         options = {"args": browser_args, "excludeSwitches": ["disable-extensions"]}
-        if os.environ.get("CORVO_CHROMIUM"):
+        if os.environ.get("CORVO_CHROMIUM") or self.installed:
             options["binary"] = chromium
         self.driver.start({"browserName": "chrome", "goog:chromeOptions": options})
         self.driver.set_script_timeout(30000)

@@ -46,7 +46,8 @@ bool ReadQuoted(std::string_view* s, std::string* out, std::string* message) {
 
 class RegFileParser {
   public:
-    RegFileParser(RegistryTree* tree, RegFileError* error) : tree_(tree), error_(error) {}
+    RegFileParser(RegistryTree* tree, RegFileError* error, std::string_view hive)
+        : tree_(tree), error_(error), hive_(hive) {}
 
     bool Parse(std::string_view text) {
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
@@ -88,12 +89,12 @@ class RegFileParser {
         if (!path.empty() && path.front() == '-') {
             return Fail("key deletion entries are not supported");
         }
-        if (path.size() < kRegFileHive.size() ||
-            !RegistryNamesEqual(path.substr(0, kRegFileHive.size()), kRegFileHive) ||
-            (path.size() > kRegFileHive.size() && path[kRegFileHive.size()] != '\\')) {
-            return Fail("key is not below " + std::string(kRegFileHive));
+        if (path.size() < hive_.size() ||
+            !RegistryNamesEqual(path.substr(0, hive_.size()), hive_) ||
+            (path.size() > hive_.size() && path[hive_.size()] != '\\')) {
+            return Fail("key is not below " + std::string(hive_));
         }
-        path.remove_prefix(std::min(path.size(), kRegFileHive.size() + 1));
+        path.remove_prefix(std::min(path.size(), hive_.size() + 1));
         if (FAILED(tree_->CreateKey(path)) || FAILED(tree_->OpenKey(path, &current_))) {
             return Fail("malformed key path");
         }
@@ -125,6 +126,7 @@ class RegFileParser {
 
     RegistryTree* tree_;
     RegFileError* error_;
+    std::string_view hive_;
     RegistryKey* current_ = nullptr;
 };
 
@@ -162,16 +164,17 @@ void AppendKey(std::string* out, std::string& path, const RegistryKey& key, bool
 
 }  // namespace
 
-bool ParseRegFile(std::string_view text, RegistryTree* tree, RegFileError* error) {
+bool ParseRegFile(std::string_view text, RegistryTree* tree, RegFileError* error,
+                  std::string_view hive) {
     RegFileError ignored;
-    RegFileParser parser(tree, error != nullptr ? error : &ignored);
+    RegFileParser parser(tree, error != nullptr ? error : &ignored, hive);
     return parser.Parse(text);
 }
 
-std::string FormatRegFile(const RegistryTree& tree) {
+std::string FormatRegFile(const RegistryTree& tree, std::string_view hive) {
     std::string out(kRegFileHeader);
     out.append("\n\n");
-    std::string path(kRegFileHive);
+    std::string path(hive);
     AppendKey(&out, path, tree.root(), true);
     return out;
 }

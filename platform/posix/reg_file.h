@@ -16,8 +16,9 @@
 //
 // Read: the header must be the first line (a UTF-8 byte-order mark before it
 // is skipped); CR LF line ends, blank lines, leading and trailing blanks and
-// ';' comment lines are accepted; a section names a key below
-// HKEY_CURRENT_USER (matched case-insensitively) and creates the keys above it
+// ';' comment lines are accepted; a section names a key below the file's hive
+// (HKEY_CURRENT_USER for a user's file, HKEY_LOCAL_MACHINE for the machine's;
+// matched case-insensitively) and creates the keys above it
 // as needed; a repeated section or value merges into the first (a later value
 // replaces an earlier one). Only string values are kept: other value types,
 // key deletions ("[-...]"), escapes other than \\ and \" and control
@@ -34,6 +35,7 @@ namespace corvo::platform {
 
 inline constexpr std::string_view kRegFileHeader = "REGEDIT4";
 inline constexpr std::string_view kRegFileHive = "HKEY_CURRENT_USER";
+inline constexpr std::string_view kRegFileMachineHive = "HKEY_LOCAL_MACHINE";
 
 struct RegFileError {
     size_t line = 0;  // 1-based
@@ -42,8 +44,9 @@ struct RegFileError {
 
 // Fills `tree` (which should be empty) from `text`. On failure returns false,
 // fills `error` and leaves `tree` partly filled.
-bool ParseRegFile(std::string_view text, RegistryTree* tree, RegFileError* error);
+bool ParseRegFile(std::string_view text, RegistryTree* tree, RegFileError* error,
+                  std::string_view hive = kRegFileHive);
 
-std::string FormatRegFile(const RegistryTree& tree);
+std::string FormatRegFile(const RegistryTree& tree, std::string_view hive = kRegFileHive);
 
 }  // namespace corvo::platform

@@ -57,8 +57,8 @@ std::string ParentDirectory(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// mkdir -p with mode 0700 for the directories that are missing.
-HRESULT CreateDirectories(const std::string& directory, std::string* message) {
+// mkdir -p with `mode` for the directories that are missing.
+HRESULT CreateDirectories(const std::string& directory, mode_t mode, std::string* message) {
     struct stat info;
     if (::stat(directory.c_str(), &info) == 0) {
         return S_ISDIR(info.st_mode)
@@ -68,12 +68,16 @@ HRESULT CreateDirectories(const std::string& directory, std::string* message) {
     if (errno != ENOENT) return SystemFailure(message, "cannot access", directory, errno);
     const std::string parent = ParentDirectory(directory);
     if (parent != directory) {
-        const HRESULT hr = CreateDirectories(parent, message);
+        const HRESULT hr = CreateDirectories(parent, mode, message);
         if (FAILED(hr)) return hr;
     }
-    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (::mkdir(directory.c_str(), mode) != 0) {
+        if (errno == EEXIST) return S_OK;
         return SystemFailure(message, "cannot create directory", directory, errno);
     }
+    // Whatever the umask: the machine's directories must be readable by all.
+    if (::chmod(directory.c_str(), mode) != 0)
+        return SystemFailure(message, "cannot set the mode of", directory, errno);
     return S_OK;
 }
 
@@ -142,9 +146,27 @@ class TemporaryFileGuard {
     bool dismissed_ = false;
 };
 
+// The machine's file when the environment names none.
+#ifndef CORVO_MACHINE_REGISTRY_FILE
+#define CORVO_MACHINE_REGISTRY_FILE "/etc/corvo-sso/registry.reg"
+#endif
+
+std::string_view HiveOf(RegistryScope scope) {
+    return scope == RegistryScope::kMachine ? kRegFileMachineHive : kRegFileHive;
+}
+
+// Directories and file: private to the user, or readable by every user.
+mode_t DirectoryMode(RegistryScope scope) {
+    return scope == RegistryScope::kMachine ? 0755 : 0700;
+}
+mode_t FileMode(RegistryScope scope) {
+    return scope == RegistryScope::kMachine ? 0644 : 0600;
+}
+
 }  // namespace
 
-RegistryStore::RegistryStore(std::string path) : path_(std::move(path)) {}
+RegistryStore::RegistryStore(std::string path, RegistryScope scope)
+    : path_(std::move(path)), scope_(scope) {}
 
 RegistryStore::RegistryStore() : RegistryStore(DefaultPath()) {}
 
@@ -175,12 +197,22 @@ std::string RegistryStore::DefaultPath() {
     return config + "/corvo-sso/registry.reg";
 }
 
+std::string RegistryStore::MachinePath() {
+    const char* explicitPath = std::getenv("CORVO_MACHINE_REGISTRY");
+    if (explicitPath != nullptr && *explicitPath != '\0') return explicitPath;
+    return CORVO_MACHINE_REGISTRY_FILE;
+}
+
+std::optional<RegistryStore> RegistryStore::Machine() {
+    return RegistryStore(MachinePath(), RegistryScope::kMachine);
+}
+
 HRESULT RegistryStore::Load(RegistryTree* tree, std::string* loadedText,
                             std::string* message) const {
     const HRESULT hr = ReadWholeFile(path_, loadedText, message);
     if (FAILED(hr) || hr == S_FALSE) return FAILED(hr) ? hr : S_OK;
     RegFileError error;
-    if (!ParseRegFile(*loadedText, tree, &error)) {
+    if (!ParseRegFile(*loadedText, tree, &error, HiveOf(scope_))) {
         if (message != nullptr) {
             *message = path_ + ":" + std::to_string(error.line) + ": " + error.message;
         }
@@ -192,8 +224,13 @@ HRESULT RegistryStore::Load(RegistryTree* tree, std::string* loadedText,
 HRESULT RegistryStore::Save(const std::string& text, std::string* message) const {
     const std::string temporary = path_ + ".tmp";
     TemporaryFileGuard guard(temporary);
-    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    UniqueFd fd(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, FileMode(scope_)));
     if (!fd) return SystemFailure(message, "cannot create", temporary, errno);
+    // The creation mode passes through the umask; the machine's file must be
+    // readable by everybody whatever the installer's umask.
+    if (::fchmod(fd.get(), FileMode(scope_)) != 0)
+        return SystemFailure(message, "cannot set the mode of", temporary, errno);
     if (!WriteAll(fd.get(), text)) return SystemFailure(message, "cannot write", temporary, errno);
     if (::fsync(fd.get()) != 0) return SystemFailure(message, "cannot sync", temporary, errno);
     if (fd.Close() != 0) return SystemFailure(message, "cannot close", temporary, errno);
@@ -223,7 +260,7 @@ HRESULT RegistryStore::Update(const Change& change, std::string* message) const 
         return E_FAIL;
     }
     try {
-        HRESULT hr = CreateDirectories(ParentDirectory(path_), message);
+        HRESULT hr = CreateDirectories(ParentDirectory(path_), DirectoryMode(scope_), message);
         if (FAILED(hr)) return hr;
         FileLock lock;
         hr = lock.Acquire(path_ + ".lock", message);
@@ -234,7 +271,7 @@ HRESULT RegistryStore::Update(const Change& change, std::string* message) const 
         if (FAILED(hr)) return hr;
         hr = change(tree);
         if (FAILED(hr)) return hr;
-        const std::string after = FormatRegFile(tree);
+        const std::string after = FormatRegFile(tree, HiveOf(scope_));
         if (after != before) {
             const HRESULT saved = Save(after, message);
             if (FAILED(saved)) return saved;
@@ -259,6 +296,46 @@ HRESULT RegistryStore::Read(const Lookup& lookup, std::string* message) const {
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
+}
+
+HRESULT RegistryStore::UpdateAsUserRegistry(const std::function<HRESULT()>& action,
+                                            std::string* message) const {
+    return Update(
+        [&](RegistryTree& tree) -> HRESULT {
+            char pattern[] = "/tmp/corvo-registry-XXXXXX";
+            if (::mkdtemp(pattern) == nullptr)
+                return SystemFailure(message, "cannot create a directory in", "/tmp", errno);
+            const std::string directory = pattern;
+            const RegistryStore copy(directory + "/registry.reg");
+            HRESULT hr = copy.Update(
+                [&](RegistryTree& target) {
+                    target = std::move(tree);
+                    return S_OK;
+                },
+                message);
+            if (SUCCEEDED(hr)) {
+                const char* previous = std::getenv("CORVO_REGISTRY");
+                const std::optional<std::string> saved =
+                    previous ? std::optional<std::string>(previous) : std::nullopt;
+                ::setenv("CORVO_REGISTRY", copy.path().c_str(), 1);
+                hr = action();
+                if (saved)
+                    ::setenv("CORVO_REGISTRY", saved->c_str(), 1);
+                else
+                    ::unsetenv("CORVO_REGISTRY");
+            }
+            // The copy is read back whatever happened: `tree` was moved into it.
+            RegistryTree result;
+            std::string text;
+            const HRESULT loaded = copy.Load(&result, &text, message);
+            for (const char* name : {"/registry.reg", "/registry.reg.lock", "/registry.reg.tmp"})
+                ::unlink((directory + name).c_str());
+            ::rmdir(directory.c_str());
+            if (FAILED(loaded)) return loaded;
+            tree = std::move(result);
+            return hr;
+        },
+        message);
 }
 
 }  // namespace corvo::platform

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/com/com.h"
@@ -28,6 +29,11 @@ class RegistryStore {
     // How the user's registry is named in messages.
     static std::string DefaultPath() { return "HKEY_CURRENT_USER"; }
 
+    // The machine's classes need no store of ours here: the system's COM
+    // runtime reads them below the user's, and installers write them.
+    static std::optional<RegistryStore> Machine() { return std::nullopt; }
+    static std::string MachinePath() { return "HKEY_LOCAL_MACHINE"; }
+
     const std::string& path() const { return path_; }
 
     // Runs `change` on the registry; returns its result. `message` is not
@@ -35,6 +41,10 @@ class RegistryStore {
     HRESULT Update(const Change& change, std::string* message = nullptr) const;
     // Runs `lookup` on the registry; returns its result.
     HRESULT Read(const Lookup& lookup, std::string* message = nullptr) const;
+    // Only the POSIX machine registry needs this (see Machine()).
+    HRESULT UpdateAsUserRegistry(const std::function<HRESULT()>&, std::string* = nullptr) const {
+        return E_NOTIMPL;
+    }
 
   private:
     std::string path_;

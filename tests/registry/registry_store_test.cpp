@@ -46,6 +46,68 @@ TEST(RegistryStore, DefaultPathFollowsTheEnvironment) {
     }
     ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
     EXPECT_EQ(RegistryStore::DefaultPath(), "/home/someone/.config/corvo-sso/registry.reg");
+    // The machine's file: the environment's, else the build's.
+    {
+        ScopedEnv machine("CORVO_MACHINE_REGISTRY", "/tmp/root/etc/m.reg");
+        EXPECT_EQ(RegistryStore::MachinePath(), "/tmp/root/etc/m.reg");
+        EXPECT_EQ(RegistryStore::Machine()->path(), "/tmp/root/etc/m.reg");
+    }
+    ScopedEnv machine("CORVO_MACHINE_REGISTRY", std::nullopt);
+    EXPECT_EQ(RegistryStore::MachinePath(), CORVO_MACHINE_REGISTRY_FILE);
+}
+
+// The machine's file names its own hive, is readable by every user whatever
+// the writer's umask, and refuses a user's sections.
+TEST(RegistryStore, MachineStoreIsForEveryUser) {
+    TempDir dir;
+    const std::string path = dir.File("etc/corvo-sso/registry.reg");
+    const RegistryStore store(path, corvo::platform::RegistryScope::kMachine);
+    const mode_t old_mask = ::umask(077);
+    const HRESULT hr = store.Update([](RegistryTree& tree) { return SetGreeting(tree, "hello"); });
+    ::umask(old_mask);
+    ASSERT_EQ(hr, S_OK);
+    std::string expected = kGreetingFile;
+    for (size_t at; (at = expected.find("HKEY_CURRENT_USER")) != std::string::npos;)
+        expected.replace(at, 17, "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(ReadFile(path), expected);
+    struct stat info;
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    ASSERT_EQ(::stat(dir.File("etc/corvo-sso").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755u);
+
+    WriteFile(path, kGreetingFile);
+    EXPECT_EQ(store.Read([](const RegistryTree&) { return S_OK; }), kRegistryFileCorrupt);
+}
+
+// A per-user registration run against the machine's file: what the action
+// writes through CORVO_REGISTRY lands in the machine's file, a failing action
+// saves nothing, and the environment is restored either way.
+TEST(RegistryStore, UpdateAsUserRegistryWritesTheMachineFile) {
+    TempDir dir;
+    const RegistryStore machine(dir.File("machine.reg"), corvo::platform::RegistryScope::kMachine);
+    ScopedEnv registry("CORVO_REGISTRY", dir.File("user.reg"));
+    const auto greet = [](const char* text) {
+        return [text] {
+            return RegistryStore().Update(
+                [text](RegistryTree& tree) { return SetGreeting(tree, text); });
+        };
+    };
+    ASSERT_EQ(machine.UpdateAsUserRegistry(greet("hello")), S_OK);
+    EXPECT_EQ(RegistryStore::DefaultPath(), dir.File("user.reg"));
+    EXPECT_FALSE(ReadFile(dir.File("user.reg")));
+    const auto saved = ReadFile(dir.File("machine.reg"));
+    ASSERT_TRUE(saved);
+    EXPECT_NE(saved->find("[HKEY_LOCAL_MACHINE\\Software\\Classes\\Greeting]\n@=\"hello\""),
+              std::string::npos)
+        << *saved;
+    EXPECT_EQ(machine.UpdateAsUserRegistry([&] {
+        (void)greet("changed")();
+        return E_ACCESSDENIED;
+    }),
+              E_ACCESSDENIED);
+    EXPECT_EQ(ReadFile(dir.File("machine.reg")), saved);
+    EXPECT_EQ(RegistryStore::DefaultPath(), dir.File("user.reg"));
 }
 
 TEST(RegistryStore, UpdateCreatesPrivateDirectoriesAndFile) {

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -30,10 +31,14 @@ std::string TempBase() {
 }
 
 // Runs corvo-sso with the registry file `registry` (the process's
-// CORVO_REGISTRY when empty).
-Outcome RunCliWith(const std::string& registry, const std::vector<std::string>& args) {
+// CORVO_REGISTRY when empty) and the machine's registry file `machine` (a
+// file that does not exist when empty).
+Outcome RunCliWith(const std::string& registry, const std::vector<std::string>& args,
+                   const std::string& machine = "") {
     corvo::test::ProgramOptions options;
     if (!registry.empty()) options.environment = {{"CORVO_REGISTRY", registry}};
+    options.environment.emplace_back("CORVO_MACHINE_REGISTRY",
+                                     machine.empty() ? "/nonexistent/machine.reg" : machine);
     return corvo::test::RunProgram(CORVO_SSO_PATH, args, options);
 }
 
@@ -153,9 +158,13 @@ TEST(CorvoSsoCli, SiteLockListFormat) {
 }
 
 // register and unregister through the module's own exports, into a fresh
-// registry file, and what hosting the control says in each state.
+// registry file (and with --machine into the machine's), and what hosting the
+// control says in each state: the machine's registration serves a user who
+// has none, and the user's own overrides it.
 TEST(CorvoSsoCli, RegisterAndUnregister) {
     const std::string registry = TempBase() + ".reg";
+    const std::string machine_root = TempBase();
+    const std::string machine = machine_root + "/etc/machine.reg";
     struct Step {
         std::vector<std::string> args;
         int exit_code;
@@ -176,13 +185,23 @@ TEST(CorvoSsoCli, RegisterAndUnregister) {
         {{"register", "--module", "/dev/null"}, 1, "", "error: "},
         {{"unregister", "--module", "/nonexistent/libCorvoSSOLogin.so"}, 1, "", "error: "},
         {{"register", "--module"}, 2, "", "--module"},
+        {{"register", "--machine"}, 0, "registered ", ""},
+        {{"version"}, 0, "1.0.0.1", ""},
+        {{"register", "--machine"}, 0, "registered ", ""},
+        {{"register"}, 0, "registered ", ""},
+        {{"unregister"}, 0, "unregistered ", ""},
+        {{"version"}, 0, "1.0.0.1", ""},
+        {{"unregister", "--machine"}, 0, "unregistered ", ""},
+        {{"version"}, 1, "", "corvo-sso register"},
+        {{"unregister", "--machine"}, 0, "unregistered ", ""},
     };
     std::string registered_text;
+    std::string machine_text;
     for (const Step& step : steps) {
         std::string shown;
         for (const std::string& a : step.args) shown += a + " ";
         SCOPED_TRACE(shown);
-        const Outcome o = RunCliWith(registry, step.args);
+        const Outcome o = RunCliWith(registry, step.args, machine);
         EXPECT_EQ(o.exitCode, step.exit_code) << o.err;
         EXPECT_NE(o.out.find(step.out), std::string::npos) << o.out;
         EXPECT_NE(o.err.find(step.err), std::string::npos) << o.err;
@@ -194,11 +213,35 @@ TEST(CorvoSsoCli, RegisterAndUnregister) {
             }
             registered_text = text;
         }
+        if (step.args == std::vector<std::string>{"register", "--machine"}) {
+            // The same registration, in the machine's hive.
+            std::string expected = registered_text;
+            for (size_t at; (at = expected.find("HKEY_CURRENT_USER")) != std::string::npos;)
+                expected.replace(at, 17, "HKEY_LOCAL_MACHINE");
+            machine_text = ReadText(machine);
+            EXPECT_EQ(machine_text, expected);
+        }
     }
     EXPECT_NE(registered_text.find("InprocServer32"), std::string::npos);
-    const std::string after = ReadText(registry);
-    EXPECT_EQ(after.find("CorvoSSOLoginM"), std::string::npos) << after;
+    for (const std::string& file : {registry, machine}) {
+        const std::string after = ReadText(file);
+        EXPECT_EQ(after.find("CorvoSSOLoginM"), std::string::npos) << after;
+        for (const char* suffix : {"", ".lock"}) std::remove((file + suffix).c_str());
+    }
+    // A user's registration that names another module wins over the machine's.
+    ASSERT_EQ(RunCliWith(registry, {"register", "--machine"}, machine).exitCode, 0);
+    ASSERT_EQ(RunCliWith(registry, {"register"}, machine).exitCode, 0);
+    std::string user = ReadText(registry);
+    const std::string module = std::filesystem::path(MODULE_PATH).lexically_normal().string();
+    for (size_t at; (at = user.find(module)) != std::string::npos;)
+        user.replace(at, module.size(), "/nonexistent/libCorvoSSOLogin.so");
+    std::ofstream(registry, std::ios::binary | std::ios::trunc) << user;
+    const Outcome shadowed = RunCliWith(registry, {"version"}, machine);
+    EXPECT_EQ(shadowed.exitCode, 1);
+    EXPECT_NE(shadowed.err.find("/nonexistent/libCorvoSSOLogin.so"), std::string::npos)
+        << shadowed.err;
     for (const char* suffix : {"", ".lock"}) std::remove((registry + suffix).c_str());
+    std::filesystem::remove_all(machine_root);
 }
 
 // The module path written is the module's full path, also when the module is

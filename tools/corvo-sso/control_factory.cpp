@@ -8,13 +8,12 @@
 namespace corvo::cli {
 namespace {
 
-// The class as the current user's registration names it, from the module that
-// registration names, through its own class object.
+// The class as the current user's registration (or else the machine's) names
+// it, from the module that registration names, through its own class object.
 HRESULT CreateFromUserRegistration(InprocModule* module, ComPtr<IDispatch>* control,
                                    std::string* message) {
-    const platform::RegistryStore store;  // the current user's registry
     InprocServerLocation location;
-    HRESULT hr = FindInprocServer(store, module::kSSOLoginCtrlProgId, &location, message);
+    HRESULT hr = FindInprocServer(module::kSSOLoginCtrlProgId, &location, message);
     if (FAILED(hr)) return hr;
     hr = module->Load(location.module_path, message);
     if (FAILED(hr)) return hr;

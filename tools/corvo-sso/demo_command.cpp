@@ -64,8 +64,8 @@ class DemoRegistration {
     // False when the module could not be registered.
     bool Establish(bool privateRegistry) {
         InprocServerLocation existing;
-        if (SUCCEEDED(FindInprocServer(platform::RegistryStore(), module::kSSOLoginCtrlProgId,
-                                       &existing, nullptr))) {
+        if (SUCCEEDED(FindInprocServer(platform::RegistryStore(), nullptr,
+                                       module::kSSOLoginCtrlProgId, &existing, nullptr))) {
             Step(1, std::string("The login control (") + module::kSSOLoginCtrlProgId +
                         ") is already registered for this user\n    (module " +
                         existing.module_path +

@@ -1,5 +1,8 @@
 #include "tools/corvo-sso/inproc_server_lookup.h"
 
+#include <optional>
+#include <vector>
+
 #include "platform/com/guid_text.h"
 
 namespace corvo::cli {
@@ -9,8 +12,27 @@ constexpr char kClasses[] = "Software\\Classes\\";
 // CurVer chains longer than this are taken for a loop.
 constexpr int kMaxCurVerSteps = 8;
 
-HRESULT Lookup(const platform::RegistryTree& tree, std::string_view prog_id,
-               InprocServerLocation* location, std::string* message) {
+// HKEY_CLASSES_ROOT as Windows merges it: a key the user has is the user's,
+// values and all; otherwise the machine's.
+class ClassesView {
+  public:
+    ClassesView(const platform::RegistryTree& user, const platform::RegistryTree* machine)
+        : user_(user), machine_(machine) {}
+
+    HRESULT GetValue(const std::string& key, std::string_view name, std::string* data) const {
+        std::vector<std::string> subkeys;
+        if (machine_ == nullptr || SUCCEEDED(user_.EnumSubkeys(key, &subkeys)))
+            return user_.GetValue(key, name, data);
+        return machine_->GetValue(key, name, data);
+    }
+
+  private:
+    const platform::RegistryTree& user_;
+    const platform::RegistryTree* machine_;
+};
+
+HRESULT Lookup(const ClassesView& tree, std::string_view prog_id, InprocServerLocation* location,
+               std::string* message) {
     std::string current(prog_id);
     for (int step = 0;; ++step) {
         std::string next;
@@ -43,16 +65,31 @@ HRESULT Lookup(const platform::RegistryTree& tree, std::string_view prog_id,
 
 }  // namespace
 
-HRESULT FindInprocServer(const platform::RegistryStore& store, std::string_view prog_id,
+HRESULT FindInprocServer(const platform::RegistryStore& store,
+                         const platform::RegistryStore* machine, std::string_view prog_id,
                          InprocServerLocation* location, std::string* message) {
     std::string lookup_message;
     const HRESULT hr = store.Read(
-        [&](const platform::RegistryTree& tree) {
-            return Lookup(tree, prog_id, location, &lookup_message);
+        [&](const platform::RegistryTree& user) {
+            if (machine == nullptr)
+                return Lookup(ClassesView(user, nullptr), prog_id, location, &lookup_message);
+            return machine->Read(
+                [&](const platform::RegistryTree& machine_tree) {
+                    return Lookup(ClassesView(user, &machine_tree), prog_id, location,
+                                  &lookup_message);
+                },
+                &lookup_message);
         },
         &lookup_message);
     if (message) *message = std::move(lookup_message);
     return hr;
+}
+
+HRESULT FindInprocServer(std::string_view prog_id, InprocServerLocation* location,
+                         std::string* message) {
+    const platform::RegistryStore user;
+    const std::optional<platform::RegistryStore> machine = platform::RegistryStore::Machine();
+    return FindInprocServer(user, machine ? &*machine : nullptr, prog_id, location, message);
 }
 
 }  // namespace corvo::cli

@@ -178,17 +178,24 @@ int Run(int argc, char** argv) {
     check->callback([&] { exit_code = RunSiteLockCheck(page); });
 
     std::string module_path;
+    bool machine = false;
+    const char* machine_help =
+        "For every user of the machine (the machine's registry, which each user's own "
+        "registration overrides)";
     auto* reg = app.add_subcommand(
         "register", "Register the CorvoSSOLogin module for the current user (DllRegisterServer)");
     reg->add_option("--module", module_path,
                     std::string("Path of the module (default: the ") + module::kModuleFileName +
-                        " built beside this program, ../module/ from its directory)");
-    reg->callback([&] { exit_code = RunRegister(module_path); });
+                        " built beside this program, ../module/ from its directory, or the "
+                        "installed one, ../lib/corvo-sso/)");
+    reg->add_flag("--machine", machine, machine_help);
+    reg->callback([&] { exit_code = RunRegister(module_path, machine); });
     auto* unreg = app.add_subcommand(
         "unregister",
         "Remove the module's registration for the current user (DllUnregisterServer)");
     unreg->add_option("--module", module_path, "Path of the module (default: as for register)");
-    unreg->callback([&] { exit_code = RunUnregister(module_path); });
+    unreg->add_flag("--machine", machine, machine_help);
+    unreg->callback([&] { exit_code = RunUnregister(module_path, machine); });
 
     AddLoginCommands(app, exit_code);  // users, login, client-version, demo
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 // The system's headers first: on Windows they rename GetModuleFileName, in
 // the declaration and in the call alike.
@@ -17,16 +18,26 @@ namespace {
 
 enum class Action { kRegister, kUnregister };
 
-int Run(const std::string& given_path, Action action) {
+int Run(const std::string& given_path, Action action, bool machine) {
     const std::string path = given_path.empty() ? DefaultModulePath() : given_path;
+    const std::optional<platform::RegistryStore> machine_store =
+        machine ? platform::RegistryStore::Machine() : std::nullopt;
+    if (machine && !machine_store) {
+        std::cerr << "error: --machine: this system's installer registers the module for the "
+                     "machine\n";
+        return kExitUsage;
+    }
     InprocModule module;
     std::string message;
     HRESULT hr = module.Load(path, &message);
+    const auto update = [&] {
+        return action == Action::kRegister ? module.RegisterServer() : module.UnregisterServer();
+    };
     if (SUCCEEDED(hr))
-        hr = action == Action::kRegister ? module.RegisterServer() : module.UnregisterServer();
+        hr = machine ? machine_store->UpdateAsUserRegistry(update, &message) : update();
     if (FAILED(hr)) return ReportHResult(hr, message);
     std::cout << (action == Action::kRegister ? "registered " : "unregistered ") << path << " in "
-              << platform::RegistryStore::DefaultPath() << "\n";
+              << (machine ? machine_store->path() : platform::RegistryStore::DefaultPath()) << "\n";
     return kExitOk;
 }
 
@@ -37,19 +48,30 @@ std::string DefaultModulePath() {
     const auto program =
         platform::GetModuleFileName(reinterpret_cast<const void*>(&DefaultModulePath));
     if (!program) return module::kModuleFileName;  // found through the library path
-    const std::u8string module = (std::filesystem::path(*program).parent_path().parent_path() /
-                                  "module" / module::kModuleFileName)
-                                     .lexically_normal()
-                                     .u8string();
+    const std::filesystem::path directory = std::filesystem::path(*program).parent_path();
+    const std::filesystem::path candidates[] = {
+        directory.parent_path() / "module" / module::kModuleFileName,             // build tree
+        directory.parent_path() / "lib" / "corvo-sso" / module::kModuleFileName,  // package
+        directory / module::kModuleFileName,  // beside the program (Windows installation)
+    };
+    std::filesystem::path chosen = candidates[0];
+    for (const auto& candidate : candidates) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) {
+            chosen = candidate;
+            break;
+        }
+    }
+    const std::u8string module = chosen.lexically_normal().u8string();
     return std::string(module.begin(), module.end());
 }
 
-int RunRegister(const std::string& module_path) {
-    return Run(module_path, Action::kRegister);
+int RunRegister(const std::string& module_path, bool machine) {
+    return Run(module_path, Action::kRegister, machine);
 }
 
-int RunUnregister(const std::string& module_path) {
-    return Run(module_path, Action::kUnregister);
+int RunUnregister(const std::string& module_path, bool machine) {
+    return Run(module_path, Action::kUnregister, machine);
 }
 
 }  // namespace corvo::cli
