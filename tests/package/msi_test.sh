@@ -57,7 +57,7 @@ dump() { # MODULE_WINDOWS_PATH
                 text = substr(text, 1, i - 1) with substr(text, i + length(what))
             return text
         }
-        /^\[/ { keep = ($0 ~ /B88AEC8F|CorvoSSOLogin|98EF2EC8|9AAF5B5F|C50AB1A1|6A4F7929|6172E04B|com\.corvo\.sso_login/) }
+        /^\[/ { keep = ($0 ~ /B88AEC8F|CorvoSSOLogin|98EF2EC8|9AAF5B5F|C50AB1A1|6A4F7929|6172E04B|21DBD551|com\.corvo\.sso_login/) }
         keep && NF {
             line = replace($0, ENVIRON["MODULE_TEXT"], "%MODULE%")
             line = replace(line, ENVIRON["HOSTS_TEXT"], "%HOSTS%")

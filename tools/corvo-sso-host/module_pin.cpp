@@ -4,7 +4,6 @@
 #include <mutex>
 
 #include "module/module_exports.h"
-#include "platform/registry_store.h"
 #include "tools/corvo-sso/inproc_module.h"
 #include "tools/corvo-sso/inproc_server_lookup.h"
 
@@ -15,10 +14,10 @@ void PinRegisteredModule() {
     static std::unique_ptr<cli::InprocModule> pinned;
     const std::lock_guard<std::mutex> lock(mutex);
     if (pinned) return;
-    const platform::RegistryStore store;
+    // The module the user's registration names, or the machine's.
     cli::InprocServerLocation location;
     std::string message;
-    if (FAILED(cli::FindInprocServer(store, module::kSSOLoginCtrlProgId, &location, &message)))
+    if (FAILED(cli::FindInprocServer(module::kSSOLoginCtrlProgId, &location, &message)))
         return;
     auto module = std::make_unique<cli::InprocModule>();
     if (SUCCEEDED(module->Load(location.module_path, &message))) pinned = std::move(module);
