@@ -7,19 +7,12 @@
 #include "platform/com/bstr_ptr.h"
 #include "platform/com/com_ptr.h"
 #include "platform/posix/page_location.h"
+#include "tests/common/page_chain_cases.h"
 
 namespace corvo::test {
 
-struct FakeSiteConfig {
-    std::u16string address;
-    DWORD zone = 3;
-    bool service_provider = true;  // the site answers IServiceProvider
-    bool browser = true;           // QueryService gives the page location
-    bool document = false;         // the site itself answers IPageLocation
-    bool location_fails = false;   // GetLocationURL fails
-    bool zone_mapper = true;       // QueryService gives the zone mapper
-    bool zone_fails = false;       // MapUrlToZone fails
-};
+// What the site does: each link of the chain can be left out or made to fail.
+using FakeSiteConfig = PageChain;
 
 class FakeSite final : public IServiceProvider,
                        public platform::IPageLocation,
@@ -34,6 +27,8 @@ class FakeSite final : public IServiceProvider,
     int location_reads = 0;
 
     IUnknown* Unknown() { return static_cast<IServiceProvider*>(this); }
+    int AddressReads() const { return location_reads; }
+    bool AllReleased() const { return refs == 1; }
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;

@@ -8,12 +8,6 @@
 namespace corvo::test {
 namespace {
 
-struct ChainCase {
-    const char* name;
-    FakeSiteConfig config;
-    bool found;
-};
-
 FakeSiteConfig Page(std::u16string address, DWORD zone = 3) {
     FakeSiteConfig c;
     c.address = std::move(address);
@@ -21,57 +15,10 @@ FakeSiteConfig Page(std::u16string address, DWORD zone = 3) {
     return c;
 }
 
-template <class F>
-FakeSiteConfig With(FakeSiteConfig c, F change) {
-    change(c);
-    return c;
-}
-
+// The same table runs on Windows against the browser's own interfaces
+// (tests/win32/page_location_test.cpp).
 TEST(PageLocation, EveryLinkOfTheChainDecides) {
-    const FakeSiteConfig base = Page(u"https://a.example/x", 2);
-    const ChainCase cases[] = {
-        {"browser", base, true},
-        {"no service provider", With(base, [](auto& c) { c.service_provider = false; }), false},
-        {"browser cannot read its address", With(base, [](auto& c) { c.location_fails = true; }),
-         false},
-        {"browser fails, document not consulted",
-         With(base,
-              [](auto& c) {
-                  c.location_fails = true;
-                  c.document = true;
-              }),
-         false},
-        {"no browser: document",
-         With(base,
-              [](auto& c) {
-                  c.browser = false;
-                  c.document = true;
-              }),
-         true},
-        {"no browser, no document", With(base, [](auto& c) { c.browser = false; }), false},
-        {"no browser, document unreadable",
-         With(base,
-              [](auto& c) {
-                  c.browser = false;
-                  c.document = true;
-                  c.location_fails = true;
-              }),
-         false},
-        {"no zone mapper", With(base, [](auto& c) { c.zone_mapper = false; }), false},
-        {"zone mapping fails", With(base, [](auto& c) { c.zone_fails = true; }), false},
-    };
-    for (const ChainCase& tc : cases) {
-        SCOPED_TRACE(tc.name);
-        auto site = FakeSite::Create(tc.config);
-        std::u16string address;
-        int32_t zone = -1;
-        EXPECT_EQ(platform::GetPageAddressAndZone(site->Unknown(), &address, &zone), tc.found);
-        if (tc.found) {
-            EXPECT_EQ(address, tc.config.address);
-            EXPECT_EQ(zone, 2);
-        }
-        EXPECT_EQ(site->refs, 1u) << "every reference taken on the site is given back";
-    }
+    CheckEveryLinkOfTheChain<FakeSite>();
 }
 
 TEST(PageLocation, NullSiteIsRefusedWithZoneUnknown) {
