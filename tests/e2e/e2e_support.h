@@ -5,8 +5,10 @@
 // The programs can be another build's: with CORVO_TOOL_EXE and
 // CORVO_IMCLIENT_EXE set, corvo-sso and the client are those programs,
 // started through CORVO_TOOL_EMULATOR when that is set too (corvo-sso.exe and
-// corvo-imclient.exe under wine64; CORVO_OBJECT_PROBE_EXE then names the
+// corvo-imclient.exe under Wine; CORVO_OBJECT_PROBE_EXE then names the
 // program that looks into the Windows session, tests/objectprobe).
+// CORVO_IMCLIENT_EMULATOR, when set, starts the client instead: a client of
+// the other bitness than the control's.
 #pragma once
 
 #include <gtest/gtest.h>

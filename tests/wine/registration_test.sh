@@ -2,14 +2,16 @@
 # Registration of CorvoSSOLogin.dll with Wine's own regsvr32, checked with
 # Wine's reg: registering writes exactly the keys of the registry scripts 101
 # and 102 and of the type library below HKCU\Software\Classes, registering
-# twice leaves one set, unregistering removes them all.
-#   registration_test.sh WINE DLL EXPECTED_KEYS_FILE
+# twice leaves one set, unregistering removes them all. In the expected keys
+# %PLATFORM% is the type library's platform (win32, win64).
+#   registration_test.sh WINE DLL EXPECTED_KEYS_FILE PLATFORM
 set -eu
 wine=$1
 dll=$2
-expected=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+sed "s/%PLATFORM%/$4/" "$3" > "$work/expected"
+expected=$work/expected
 
 # The keys (one "[path]" line each, values below it) of HKCU\Software\Classes
 # that belong to the module, with the module's path written as %MODULE%.
@@ -46,7 +48,7 @@ dump > "$work/after"
 
 status=0
 if ! diff -u "$expected" "$work/once"; then
-    echo "registration: the keys differ from $expected"; status=1
+    echo "registration: the keys differ from $3"; status=1
 fi
 if ! diff -u "$work/once" "$work/twice"; then
     echo "registering twice left other keys than once"; status=1
