@@ -68,14 +68,14 @@ unregister() {
     mirror_user_classes "$3" "$work"
 }
 
-# expect_host WHEN WINE works|fails BITS: the JScript client in that loader's
-# cscript creates the control and calls it through the type library.
+# expect_host WHEN WINE BITS: the JScript client in that loader's cscript
+# creates the control and calls it through the type library. (A host whose
+# own bitness has no module is not asked: Wine's COM runtime then starts a
+# surrogate process of the other bitness for the DLL, which Windows does only
+# for classes that ask for one.)
 expect_host() {
-    if run_script_client "$2" "$client" "$work/out"; then
-        [ "$3" = works ] || fail "$1: the $4-bit host still creates the control"
-    else
-        [ "$3" = fails ] || { cat "$work/out"; fail "$1: the $4-bit host cannot use the control"; }
-    fi
+    run_script_client "$2" "$client" "$work/out" ||
+        { cat "$work/out"; fail "$1: the $3-bit host cannot use the control"; }
 }
 
 cleanup() {
@@ -90,20 +90,18 @@ clsid_text='{98EF2EC8-D064-491a-8111-3285E786E832}'
 register "$wine32" "$dll32"
 register "$wine64" "$dll64"
 check_keys "32-bit, then 64-bit registered" "$path64" "$path32" "$path64"
-expect_host "both registered" "$wine32" works 32
-expect_host "both registered" "$wine64" works 64
+expect_host "both registered" "$wine32" 32
+expect_host "both registered" "$wine64" 64
 
 unregister "$wine32" "$dll32" "$wine64"
 check_keys "32-bit unregistered" "$path64" "(none)" "$path64"
-expect_host "32-bit unregistered" "$wine64" works 64
-expect_host "32-bit unregistered" "$wine32" fails 32
+expect_host "32-bit unregistered" "$wine64" 64
 
 register "$wine32" "$dll32"
 check_keys "64-bit, then 32-bit registered" "$path32" "$path32" "$path64"
 unregister "$wine64" "$dll64" "$wine32"
 check_keys "64-bit unregistered" "$path32" "$path32" "(none)"
-expect_host "64-bit unregistered" "$wine32" works 32
-expect_host "64-bit unregistered" "$wine64" fails 64
+expect_host "64-bit unregistered" "$wine32" 32
 
 "$wine32" regsvr32 /s /u "$dll32"
 check_keys "both unregistered" "(none)" "(none)" "(none)"
