@@ -106,6 +106,7 @@ MachineClassMirror::MachineClassMirror() {
 }
 
 MachineClassMirror::~MachineClassMirror() {
+    if (UnderEmulator()) test::RunTool(CORVO_SSO_PATH, {"unregister"});
     if (copied_.empty()) return;
     std::vector<std::string> args{"remove-machine-classes"};
     args.insert(args.end(), copied_.begin(), copied_.end());

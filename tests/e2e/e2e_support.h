@@ -87,7 +87,10 @@ std::string SubstituteModuleMissing();
 // Under an emulator (Wine, whose COM runtime reads the machine's classes
 // only): the current user's class registrations copied to the machine's keys
 // while the object lives, so that CoCreateInstance and LoadRegTypeLib find
-// them as Windows finds per-user registrations. Nothing to do natively.
+// them as Windows finds per-user registrations. At its end the module is
+// unregistered too: the Wine session's registry is shared by the tests, and a
+// DLL of the other bitness left registered would keep the keys both share.
+// Nothing to do natively (each test has its own registry file).
 class MachineClassMirror {
   public:
     MachineClassMirror();
