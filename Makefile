@@ -47,8 +47,9 @@ build-demo: deps-demo build/demo/build.ninja
 demo: build-demo
 	build/demo/tools/corvo-sso demo
 
-# The Windows builds: win32 (the shipping 32-bit build) is built and linked
-# only, win64 is built and its tests run under wine64 in a private prefix.
+# The Windows builds: win32 (the shipping 32-bit build) and win64, each with
+# its tests run under Wine (32-bit loader, wine64) in a private prefix; then the
+# tool tests of the native build against both builds' programs.
 build-windows: deps build/win32/build.ninja build/win64/build.ninja
 	$(CMAKE_BUILD) win32 -j $(JOBS)
 	$(CMAKE_BUILD) win64 -j $(JOBS)
@@ -73,6 +74,7 @@ test-asan: build-asan
 
 test-windows: build-windows build package-msi
 	ctest --preset win64
+	ctest --preset win32
 	ctest --preset wine-tools
 
 # Short bounded fuzzing runs (when clang's libFuzzer is installed).

@@ -26,8 +26,8 @@ endfunction()
 # corvo_test(NAME LIBS ... [NOT_ON_WINDOWS file.cpp ...]): one GoogleTest binary
 # from every .cpp of the current directory. Natively each case is registered
 # with ctest. In the Windows builds the binary is one ctest test, labelled
-# `wine`, run through the emulator (wine64) in the run's private prefix (the
-# `wine_prefix` fixture, tests/CMakeLists.txt); win32 binaries are only built.
+# `wine`, run through the emulator (wine64 for win64, wine for win32) in the
+# run's private prefix (the `wine_prefix` fixture, tests/CMakeLists.txt).
 function(corvo_test name)
   cmake_parse_arguments(ARG "" "" "LIBS;NOT_ON_WINDOWS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -50,7 +50,7 @@ function(corvo_test name)
 endfunction()
 
 # corvo_wine_test(NAME COMMAND...): a test run under Wine in the run's private
-# prefix. Only where the programs can run (wine64 found, a 64-bit build).
+# prefix. Only where the programs can run (the build's Wine loader found).
 function(corvo_wine_test name)
   if(NOT CORVO_WINE_TESTS)
     return()

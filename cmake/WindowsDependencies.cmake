@@ -34,19 +34,28 @@ if(CORVO_BUILD_TESTS)
   # googletest defines the GTest:: names itself.
 endif()
 
-# The emulator that runs the win64 test programs on this machine.
+# The emulators that run the test programs on this machine: Wine's 64-bit
+# loader for the win64 build, its 32-bit loader (Debian's wine32, from the
+# i386 architecture) for the win32 build. Both run in the same kind of prefix,
+# a WoW64 one. Each ctest run gets its own prefix.
 find_program(CORVO_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
 find_program(CORVO_WINE64 NAMES wine64)
+find_program(CORVO_WINE32 NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
 find_program(CORVO_WINESERVER NAMES wineserver PATHS /usr/lib/wine)
 
-# The 64-bit programs run under wine64 (the kernel of the build machines runs
-# no 32-bit programs). Each ctest run gets its own prefix.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CORVO_WINE64)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CORVO_WINE ${CORVO_WINE64})
+else()
+  set(CORVO_WINE ${CORVO_WINE32})
+endif()
+if(CORVO_WINE)
   set(CORVO_WINE_TESTS ON)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CORVO_WINE64})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CORVO_WINE})
   set(CORVO_WINE_PREFIX ${PROJECT_BINARY_DIR}/wineprefix)
   set(CORVO_WINE_ENVIRONMENT
       "WINEPREFIX=${CORVO_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;DISPLAY=")
 else()
   set(CORVO_WINE_TESTS OFF)
+  message(STATUS "No Wine loader for this build's programs: its tests are built, not run "
+                 "(scripts/install-deps.sh installs wine64 and wine32)")
 endif()

@@ -1,10 +1,16 @@
 #include "module/module_registration.h"
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "corvo_sso_login_dispatch.h"
 #include "module/class_table.h"
+#include "module/own_view_registry.h"
 #include "module/registrar_store_registry.h"
 #include "module/registry_scripts.h"
 #include "module/type_library_registration.h"
+#include "platform/com/guid_text.h"
 #include "platform/thread_locale.h"
 
 namespace corvo::module {
@@ -38,6 +44,55 @@ HRESULT UpdateClasses(const Registrar& registrar, RegistrarMode mode, RegistrarR
     return S_OK;
 }
 
+// The type library's version key, below which each platform's module has
+// its own "0\<platform>" key.
+std::string TypeLibraryVersionKey() {
+    const com::LibraryDescription& library = idl::kCorvoSSOLoginLib;
+    return "Software\\Classes\\TypeLib\\" + GuidToAscii(*library.libid) + "\\" +
+           std::to_string(library.major_version) + "." + std::to_string(library.minor_version);
+}
+
+// Module paths compare as Windows compares file names here: ASCII letters
+// without case.
+bool SamePath(std::string_view a, std::string_view b) {
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
+// The keys of this module's own registry view, when the other bitness's
+// module stays registered: this platform's key of the type library, the
+// interface keys and the control's class key (both redirected per view on
+// 64-bit Windows 7 and later), the class key only while it names this module
+// (where one class key serves both views, as under Wine, it belongs to the
+// module registered last). Null when no other platform's module is
+// registered.
+std::unique_ptr<OwnViewRegistry> OtherModuleKeepsShared(const Registrar& registrar,
+                                                        RegistrarRegistry& registry) {
+    const ReplacementMap& variables = registrar.replacements();
+    const auto platform = variables.find("TYPELIB_PLATFORM");
+    const auto module = variables.find("MODULE");
+    if (platform == variables.end() || module == variables.end()) return nullptr;
+    const std::string platforms = TypeLibraryVersionKey() + "\\0\\";
+    bool other = false;
+    for (const char* name : {"win16", "win32", "win64", "mac"})
+        other = other || (platform->second != name &&
+                          registry.KeyExists(RegistryRoot::kCurrentUser, platforms + name) == S_OK);
+    if (!other) return nullptr;
+    std::vector<std::string> own{platforms + platform->second};
+    const com::LibraryDescription& library = idl::kCorvoSSOLoginLib;
+    for (uint32_t i = 0; i < library.interface_count; ++i)
+        own.push_back("Software\\Classes\\Interface\\" + GuidToAscii(*library.interfaces[i]->iid));
+    const std::string clsid = "Software\\Classes\\CLSID\\" + GuidToAscii(CLSID_SSOLoginCtrl);
+    std::string server;
+    (void)registry.GetStringValue(RegistryRoot::kCurrentUser, clsid + "\\InprocServer32", "",
+                                  &server);
+    if (server.empty() || SamePath(server, module->second)) own.push_back(clsid);
+    return std::make_unique<OwnViewRegistry>(registry, std::move(own));
+}
+
 }  // namespace
 
 HRESULT RegisterModule(std::string_view module_path, RegistrarRegistry& registry,
@@ -59,12 +114,16 @@ HRESULT UnregisterModule(std::string_view module_path, RegistrarRegistry& regist
     const platform::ScopedSystemThreadLocale locale;
     Registrar registrar;
     HRESULT hr = PrepareRegistrar(module_path, &registrar);
-    if (SUCCEEDED(hr)) hr = UpdateClasses(registrar, RegistrarMode::kUnregister, registry, error);
+    if (FAILED(hr)) return hr;
+    // While the other bitness's module is registered, the shared keys are its.
+    const std::unique_ptr<OwnViewRegistry> own = OtherModuleKeepsShared(registrar, registry);
+    RegistrarRegistry& target = own ? *own : registry;
+    hr = UpdateClasses(registrar, RegistrarMode::kUnregister, target, error);
     if (SUCCEEDED(hr))
         hr = UpdateTypeLibraryRegistration(idl::kCorvoSSOLoginLib, registrar,
-                                           RegistrarMode::kUnregister, registry, error);
+                                           RegistrarMode::kUnregister, target, error);
     if (SUCCEEDED(hr))
-        hr = registrar.RunScript(kAppIdScriptId, RegistrarMode::kUnregister, registry, error);
+        hr = registrar.RunScript(kAppIdScriptId, RegistrarMode::kUnregister, target, error);
     return hr;
 }
 

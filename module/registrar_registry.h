@@ -4,6 +4,7 @@
 // backslash; text is UTF-8; value name "" is a key's default value.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/com/com.h"
@@ -18,6 +19,10 @@ class RegistrarRegistry {
 
     // S_OK when the key exists, S_FALSE when it does not.
     virtual HRESULT KeyExists(RegistryRoot root, std::string_view path) = 0;
+    // A string value ("" names the default value); S_FALSE, and `data`
+    // cleared, when the key or the value does not exist.
+    virtual HRESULT GetStringValue(RegistryRoot root, std::string_view path, std::string_view name,
+                                   std::string* data) = 0;
     // Creates the key and the missing keys above it; S_OK when it existed.
     virtual HRESULT CreateKey(RegistryRoot root, std::string_view path) = 0;
     // The key must exist.

@@ -40,6 +40,16 @@ HRESULT RegistrarStoreRegistry::KeyExists(RegistryRoot root, std::string_view pa
     });
 }
 
+HRESULT RegistrarStoreRegistry::GetStringValue(RegistryRoot root, std::string_view path,
+                                               std::string_view name, std::string* data) {
+    data->clear();
+    return OnTree(root, path, [&](const std::string& full) {
+        const HRESULT hr = MissingIsFalse(tree_.GetValue(full, name, data));
+        if (hr != S_OK) data->clear();
+        return hr;
+    });
+}
+
 HRESULT RegistrarStoreRegistry::CreateKey(RegistryRoot root, std::string_view path) {
     return OnTree(root, path, [this](const std::string& full) { return tree_.CreateKey(full); });
 }

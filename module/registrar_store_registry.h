@@ -21,6 +21,8 @@ class RegistrarStoreRegistry final : public RegistrarRegistry {
     explicit RegistrarStoreRegistry(platform::RegistryTree& tree) : tree_(tree) {}
 
     HRESULT KeyExists(RegistryRoot root, std::string_view path) override;
+    HRESULT GetStringValue(RegistryRoot root, std::string_view path, std::string_view name,
+                           std::string* data) override;
     HRESULT CreateKey(RegistryRoot root, std::string_view path) override;
     HRESULT SetStringValue(RegistryRoot root, std::string_view path, std::string_view name,
                            std::string_view data) override;

@@ -76,3 +76,16 @@ add_dependencies(CorvoSSOLogin corvo_type_library)
 add_custom_command(TARGET CorvoSSOLogin POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${_tlb} ${CMAKE_BINARY_DIR}/module/CorvoSSOLogin.tlb
   VERBATIM)
+
+# The DLL users install carries no debug information: it goes into
+# CorvoSSOLogin.dll.debug beside it, which the DLL names (.gnu_debuglink) so
+# that gdb and winedbg find it.
+find_program(CORVO_OBJCOPY NAMES ${CORVO_MINGW_TRIPLE}-objcopy REQUIRED)
+add_custom_command(TARGET CorvoSSOLogin POST_BUILD
+  COMMAND ${CORVO_OBJCOPY} --only-keep-debug $<TARGET_FILE:CorvoSSOLogin>
+          $<TARGET_FILE:CorvoSSOLogin>.debug
+  COMMAND ${CORVO_OBJCOPY} --strip-all --add-gnu-debuglink=$<TARGET_FILE:CorvoSSOLogin>.debug
+          $<TARGET_FILE:CorvoSSOLogin>
+  WORKING_DIRECTORY $<TARGET_FILE_DIR:CorvoSSOLogin>
+  COMMENT "Moving the debug information of CorvoSSOLogin.dll into CorvoSSOLogin.dll.debug"
+  VERBATIM)

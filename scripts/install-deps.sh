@@ -3,7 +3,9 @@
 # otherwise it prints the exact command to run and fails.
 #
 #   scripts/install-deps.sh          what `make test` needs: the build, the
-#                                    tests, the benchmarks, the browser tests
+#                                    tests, the benchmarks, the browser tests,
+#                                    and Wine's 32-bit loader (wine32, from the
+#                                    i386 architecture) for the win32 tests
 #   scripts/install-deps.sh --demo   what `make demo` needs: the control, the
 #                                    command-line host and the reference client
 set -euo pipefail
@@ -27,13 +29,21 @@ test_packages=(
   wine wine64 libwine-dev
   lintian wixl msitools
 )
+# Wine's 32-bit loader (/usr/lib/wine/wine) runs the shipping i686 build; it
+# comes from Debian's i386 architecture, which dpkg must know first.
+test_i386_packages=(wine32:i386)
 
 packages=("${demo_packages[@]}")
+need_i386=0
 case "${1:-}" in
   --demo) ;;
-  "") packages+=("${test_packages[@]}") ;;
+  "") packages+=("${test_packages[@]}" "${test_i386_packages[@]}"); need_i386=1 ;;
   *) echo "usage: $0 [--demo]" >&2; exit 2 ;;
 esac
+has_i386=0
+if dpkg --print-foreign-architectures | grep -qx i386 || [[ $(dpkg --print-architecture) == i386 ]]; then
+  has_i386=1
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -44,14 +54,26 @@ done
 if [[ ${#missing[@]} -eq 0 ]]; then
   exit 0
 fi
+add_i386=0
+if [[ $need_i386 -eq 1 && $has_i386 -eq 0 ]]; then
+  add_i386=1
+fi
 
 if [[ $(id -u) -eq 0 ]]; then
+  if [[ $add_i386 -eq 1 ]]; then
+    echo "Adding the i386 architecture for Wine's 32-bit loader (wine32)"
+    dpkg --add-architecture i386
+  fi
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 else
   echo "Missing Debian packages. Install them with:" >&2
+  if [[ $add_i386 -eq 1 ]]; then
+    echo "  sudo dpkg --add-architecture i386 && sudo apt-get update" >&2
+    echo "  (the i386 architecture brings wine32, the loader of the 32-bit tests)" >&2
+  fi
   echo "  sudo apt-get install -y ${missing[*]}" >&2
   exit 1
 fi

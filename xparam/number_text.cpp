@@ -60,7 +60,10 @@ NumberText FloatingText(bool negative, double integerPart, double fraction) {
         w.Put(negative ? "-inf" : "inf");
     } else {
         // Nine fractional digits, truncated; the product in double precision.
-        const auto d = static_cast<uint32_t>(std::fabs(fraction) * 1000000000.0);
+        // The store rounds it to double where the arithmetic is wider (the x87
+        // unit of 32-bit x86 keeps 0.3 * 1e9 as 299999999.99999998...).
+        volatile double product = std::fabs(fraction) * 1000000000.0;
+        const auto d = static_cast<uint32_t>(product);
         // A negative value with a zero integer part keeps its sign, also when
         // no digit follows the point (-1e-12 is "-0"); -0.0 is not negative.
         if (integerPart == 0 && fraction < 0) w.Put('-');

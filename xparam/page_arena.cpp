@@ -21,11 +21,13 @@ struct PageArena::Page {
 std::atomic<std::size_t> PageArena::s_pageBytes{0};
 
 void PageArena::NextPage(std::size_t blockBytes) {
+    // Blocks start 8-aligned behind the page header, as the heap's blocks are.
+    static_assert(sizeof(Page) % 8 == 0);
     Leave();
 #if defined(CORVO_SANITIZE)
     // A page of its own for every block, so that AddressSanitizer sees each
     // block's lifetime and bounds.
-    const std::size_t bytes = sizeof(Page) + sizeof(Page*) + blockBytes;
+    const std::size_t bytes = sizeof(Page) + kLink + blockBytes;
 #else
     (void)blockBytes;
     const std::size_t bytes = kPageSize;

@@ -26,6 +26,9 @@ namespace xparam {
 
 class PageArena {
     struct Page;
+    // The room for the page link before each block: 8 bytes also where a
+    // pointer has 4, so that blocks stay 8-aligned on 32-bit systems.
+    static constexpr std::size_t kLink = sizeof(Page*) > 8 ? sizeof(Page*) : 8;
 
   public:
     static constexpr std::size_t kPageSize = 32 * 1024;
@@ -45,11 +48,11 @@ class PageArena {
 #if defined(CORVO_SANITIZE)
         NextPage(bytes);
 #else
-        if (static_cast<std::size_t>(end_ - cursor_) < bytes + sizeof(Page*)) NextPage(bytes);
+        if (static_cast<std::size_t>(end_ - cursor_) < bytes + kLink) NextPage(bytes);
 #endif
         *reinterpret_cast<Page**>(cursor_) = page_;
-        void* block = cursor_ + sizeof(Page*);
-        cursor_ += bytes + sizeof(Page*);
+        void* block = cursor_ + kLink;
+        cursor_ += bytes + kLink;
         ++placed_;
         return block;
     }
@@ -94,7 +97,7 @@ class PageArena {
 
   private:
     static Page* PageOf(void* block) noexcept {
-        return *reinterpret_cast<Page**>(static_cast<char*>(block) - sizeof(Page*));
+        return *reinterpret_cast<Page**>(static_cast<char*>(block) - kLink);
     }
     // Release when the thread's batch (if any) collects for another page.
     static void ReleaseToPage(Page* page) noexcept;

@@ -22,7 +22,10 @@ class SmallBlockPool {
   public:
     static constexpr std::size_t kMaxPooledSize = 128;
 
-    // A block of at least `size` bytes, 16-byte aligned. Throws std::bad_alloc.
+    // A block of at least `size` bytes: 16-byte aligned up to kMaxPooledSize,
+    // larger ones from malloc, aligned as it aligns (16 bytes on 64-bit
+    // systems, 8 on 32-bit Windows; strings grow them with realloc). Throws
+    // std::bad_alloc.
     static void* Allocate(std::size_t size);
     // Releases a block that Allocate returned for the same `size`; null is ignored.
     static void Free(void* block, std::size_t size) noexcept;

@@ -56,13 +56,18 @@ std::string Environment(const char* name) {
 }
 
 // `program` (a built path) or its substitute named by `exeVariable`, and the
-// arguments to start it with (the emulator first, when there is one).
+// arguments to start it with (the emulator first, when there is one). A
+// substitute's own emulator (CORVO_IMCLIENT_EMULATOR for CORVO_IMCLIENT_EXE:
+// the client can be of the other bitness) comes before CORVO_TOOL_EMULATOR.
 std::pair<std::string, std::vector<std::string>> Command(const std::string& program,
                                                          const char* exeVariable,
                                                          std::vector<std::string> args) {
     const std::string exe = Environment(exeVariable);
     if (exe.empty()) return {program, std::move(args)};
-    const std::string emulator = Environment("CORVO_TOOL_EMULATOR");
+    std::string own = exeVariable;
+    own.replace(own.rfind("_EXE"), 4, "_EMULATOR");
+    std::string emulator = Environment(own.c_str());
+    if (emulator.empty()) emulator = Environment("CORVO_TOOL_EMULATOR");
     if (emulator.empty()) return {exe, std::move(args)};
     args.insert(args.begin(), exe);
     return {emulator, std::move(args)};
@@ -101,6 +106,7 @@ MachineClassMirror::MachineClassMirror() {
 }
 
 MachineClassMirror::~MachineClassMirror() {
+    if (UnderEmulator()) test::RunTool(CORVO_SSO_PATH, {"unregister"});
     if (copied_.empty()) return;
     std::vector<std::string> args{"remove-machine-classes"};
     args.insert(args.end(), copied_.begin(), copied_.end());

@@ -5,8 +5,10 @@
 // The programs can be another build's: with CORVO_TOOL_EXE and
 // CORVO_IMCLIENT_EXE set, corvo-sso and the client are those programs,
 // started through CORVO_TOOL_EMULATOR when that is set too (corvo-sso.exe and
-// corvo-imclient.exe under wine64; CORVO_OBJECT_PROBE_EXE then names the
+// corvo-imclient.exe under Wine; CORVO_OBJECT_PROBE_EXE then names the
 // program that looks into the Windows session, tests/objectprobe).
+// CORVO_IMCLIENT_EMULATOR, when set, starts the client instead: a client of
+// the other bitness than the control's.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -85,7 +87,10 @@ std::string SubstituteModuleMissing();
 // Under an emulator (Wine, whose COM runtime reads the machine's classes
 // only): the current user's class registrations copied to the machine's keys
 // while the object lives, so that CoCreateInstance and LoadRegTypeLib find
-// them as Windows finds per-user registrations. Nothing to do natively.
+// them as Windows finds per-user registrations. At its end the module is
+// unregistered too: the Wine session's registry is shared by the tests, and a
+// DLL of the other bitness left registered would keep the keys both share.
+// Nothing to do natively (each test has its own registry file).
 class MachineClassMirror {
   public:
     MachineClassMirror();

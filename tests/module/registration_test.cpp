@@ -122,6 +122,71 @@ TEST(Registration, UnregisterKeepsOnlyTheNoRemoveKeys) {
               "[HKEY_CURRENT_USER\\Software\\Classes\\TypeLib]\n\n");
 }
 
+// Both bitnesses' modules registered for one user share the ProgIDs, the
+// AppID and the type library's version key; each has its own class key (in
+// its registry view), interface keys and "0\<platform>" key. While the other
+// one's "0\win64" stays, unregistering takes only this module's own keys;
+// once it is gone, everything.
+TEST(Registration, UnregisterLeavesTheOtherBitnessItsSharedKeys) {
+    PrivateRegistry registry;
+    const std::string version =
+        std::string(kClasses) + "TypeLib\\" + GuidToAscii(LIBID_CorvoSSOLoginLib) + "\\1.0";
+    const std::string progid = std::string(kClasses) + "CorvoSSOLoginM.SSOLoginCtrl\\CLSID";
+    const std::string other = "C:\\x64\\CorvoSSOLogin.dll";
+    const std::string kControlClsid =
+        "{98EF2EC8-D064-491a-8111-3285E786E832}";  // as script 102 writes it
+    auto otherModule = [&](bool registered) {
+        return platform::RegistryStore(registry.path()).Update([&](platform::RegistryTree& tree) {
+            if (!registered) return tree.DeleteTree(version + "\\0\\win64");
+            const HRESULT hr = tree.CreateKey(version + "\\0\\win64");
+            return FAILED(hr) ? hr : tree.SetValue(version + "\\0\\win64", "", other);
+        });
+    };
+    ASSERT_EQ(Module::Get().RegisterServer(), S_OK);
+    ASSERT_EQ(otherModule(true), S_OK);
+    ASSERT_EQ(Module::Get().UnregisterServer(), S_OK);
+    const std::string ownKeys[] = {
+        std::string(kClasses) + "CLSID\\" + GuidToAscii(CLSID_SSOLoginCtrl), version + "\\0\\win32",
+        std::string(kClasses) + "Interface\\" + GuidToAscii(IID_ISSOLoginCtrl)};
+    for (const std::string& key : ownKeys)
+        EXPECT_EQ(Value(registry.path(), key), "(missing)") << key;
+    struct Kept {
+        std::string key, name, data;
+    };
+    const Kept kept[] = {
+        {version + "\\0\\win64", "", other},
+        {version, "", "CorvoSSOLogin 1.0 \xE7\xB1\xBB\xE5\x9E\x8B\xE5\xBA\x93"},
+        {version + "\\FLAGS", "", "0"},
+        {progid, "", kControlClsid},
+        {std::string(kClasses) + "CorvoSSOLoginM.SSOLoginCtrl.1\\CLSID", "", kControlClsid},
+        {std::string(kClasses) + "AppID\\" + kAppId, "", "CorvoSSOLoginM"},
+    };
+    for (const Kept& k : kept) EXPECT_EQ(Value(registry.path(), k.key, k.name), k.data) << k.key;
+    EXPECT_NE(Value(registry.path(), version + "\\HELPDIR"), "(missing)");
+
+    // Where one class key serves both bitnesses (Wine, Windows before 7) it is
+    // the module's registered last: the other's stays.
+    const std::string server =
+        std::string(kClasses) + "CLSID\\" + GuidToAscii(CLSID_SSOLoginCtrl) + "\\InprocServer32";
+    ASSERT_EQ(Module::Get().RegisterServer(), S_OK);
+    EXPECT_EQ(Value(registry.path(), version + "\\0\\win64"), other);
+    ASSERT_EQ(platform::RegistryStore(registry.path()).Update([&](platform::RegistryTree& tree) {
+        return tree.SetValue(server, "", other);
+    }),
+              S_OK);
+    ASSERT_EQ(Module::Get().UnregisterServer(), S_OK);
+    EXPECT_EQ(Value(registry.path(), server), other);
+    EXPECT_EQ(Value(registry.path(), version + "\\0\\win32"), "(missing)");
+
+    // Registered again, and the other one goes first: then everything goes.
+    ASSERT_EQ(Module::Get().RegisterServer(), S_OK);
+    ASSERT_EQ(otherModule(false), S_OK);
+    ASSERT_EQ(Module::Get().UnregisterServer(), S_OK);
+    for (const std::string& key :
+         {version, progid, server, std::string(kClasses) + "AppID\\" + kAppId})
+        EXPECT_EQ(Value(registry.path(), key), "(missing)") << key;
+}
+
 // A registry file that cannot be read is reported and left alone.
 TEST(Registration, CorruptFileIsNotTouched) {
     PrivateRegistry registry;

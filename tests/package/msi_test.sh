@@ -14,6 +14,7 @@ set -u
 loader=$1 msi=$2 stage=$3 wixl_args=$4 build=$5
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+. "$root/tests/wine/machine_classes.sh"
 for f in "$msi" "$build/module/CorvoSSOLogin.dll" "$build/tools/corvo-sso.exe" \
     "$build/tools/corvo-imclient.exe"; do
     [ -f "$f" ] || { echo "FAIL: $f is missing: run make build-windows package"; exit 1; }
@@ -57,7 +58,7 @@ dump() { # MODULE_WINDOWS_PATH
                 text = substr(text, 1, i - 1) with substr(text, i + length(what))
             return text
         }
-        /^\[/ { keep = ($0 ~ /B88AEC8F|CorvoSSOLogin|98EF2EC8|9AAF5B5F|C50AB1A1|6A4F7929|6172E04B|21DBD551|com\.corvo\.sso_login/) }
+        /^\[/ { keep = ($0 ~ (ENVIRON["MODULE_KEYS"] "|com\\.corvo\\.sso_login")) }
         keep && NF {
             line = replace($0, ENVIRON["MODULE_TEXT"], "%MODULE%")
             line = replace(line, ENVIRON["HOSTS_TEXT"], "%HOSTS%")
@@ -101,11 +102,9 @@ diff -u "$work/once" "$work/twice" >/dev/null && ok "installing twice is install
 # The installed programs against the build's reference client, and the
 # project's script client in Wine's cscript. Wine's COM runtime reads the
 # machine's classes only: the installed keys are mirrored there for this part.
-. "$root/tests/wine/machine_classes.sh"
-mirror_classes_to_machine "$loader" "$work"
-script=$(wine winepath -w "$root/tests/wine/no_site.js" 2>/dev/null | tr -d '\r')
-wine cscript //nologo "$script" 2>&1 | tr -d '\r' >"$work/script.out"
-[ "$(tail -n 1 "$work/script.out")" = ok ] && ok "the script client reaches the installed control" ||
+mirror_user_classes "$loader" "$work"
+run_script_client "$loader" "$root/tests/wine/no_site.js" "$work/script.out" </dev/null &&
+    ok "the script client reaches the installed control" ||
     { fail "the script client:"; cat "$work/script.out"; }
 status=$(wine "$installed\\corvo-sso.exe" browser status 2>&1 | tr -d '\r')
 printf '%s\n' "$status" | grep -qi 'missing\|not installed' &&

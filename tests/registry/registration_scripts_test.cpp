@@ -33,6 +33,7 @@ HRESULT RunBoth(const RegistryStore& store, RegistrarMode mode,
     Registrar registrar;
     registrar.AddReplacement("MODULE", module);
     registrar.AddReplacement("APPID", "{B88AEC8F-38BB-4c82-8172-9E0263A58920}");
+    registrar.AddReplacement("TYPELIB_PLATFORM", "win32");
     return UpdateStoreThroughRegistrar(store, [&](RegistrarRegistry& registry) {
         RegistrarError error;
         const int order[2] = {

@@ -115,8 +115,11 @@ TEST_F(ScratchRegistry, ModuleRegistrationIsIdempotentAndUndone) {
                             "", &data),
               S_OK);
     EXPECT_EQ(data, module);
+    // The platform of the library the module carries: its bitness's.
+    const std::string platform = sizeof(void*) == 8 ? "win64" : "win32";
     EXPECT_EQ(tree.GetValue("Software\\Classes\\TypeLib\\{9AAF5B5F-9BAC-446C-9CFE-88893E8BE925}"
-                            "\\1.0\\0\\win64",
+                            "\\1.0\\0\\" +
+                                platform,
                             "", &data),
               S_OK);
     EXPECT_EQ(data, module);

@@ -2,14 +2,17 @@
 # Registration of CorvoSSOLogin.dll with Wine's own regsvr32, checked with
 # Wine's reg: registering writes exactly the keys of the registry scripts 101
 # and 102 and of the type library below HKCU\Software\Classes, registering
-# twice leaves one set, unregistering removes them all.
-#   registration_test.sh WINE DLL EXPECTED_KEYS_FILE
+# twice leaves one set, unregistering removes them all. In the expected keys
+# %PLATFORM% is the type library's platform (win32, win64).
+#   registration_test.sh WINE DLL EXPECTED_KEYS_FILE PLATFORM
 set -eu
 wine=$1
 dll=$2
-expected=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/machine_classes.sh"
+sed "s/%PLATFORM%/$4/" "$3" > "$work/expected"
+expected=$work/expected
 
 # The keys (one "[path]" line each, values below it) of HKCU\Software\Classes
 # that belong to the module, with the module's path written as %MODULE%.
@@ -28,7 +31,7 @@ dump() {
                     text = substr(text, 1, i - 1) with substr(text, i + length(what))
                 return text
             }
-            /^\[/ { keep = ($0 ~ /B88AEC8F|CorvoSSOLogin|98EF2EC8|9AAF5B5F|C50AB1A1|6A4F7929|6172E04B|21DBD551/) }
+            /^\[/ { keep = ($0 ~ ENVIRON["MODULE_KEYS"]) }
             keep && NF {
                 line = replace($0, ENVIRON["MODULE_TEXT"], "%MODULE%")
                 print replace(line, ENVIRON["HELPDIR_TEXT"], "%HELPDIR%")
@@ -46,7 +49,7 @@ dump > "$work/after"
 
 status=0
 if ! diff -u "$expected" "$work/once"; then
-    echo "registration: the keys differ from $expected"; status=1
+    echo "registration: the keys differ from $3"; status=1
 fi
 if ! diff -u "$work/once" "$work/twice"; then
     echo "registering twice left other keys than once"; status=1

@@ -16,10 +16,10 @@ wine=$1
 dll=$2
 shift 2
 work=$(mktemp -d)
-. "$(dirname "$0")/machine_classes.sh"
 
+. "$(dirname "$0")/machine_classes.sh"
 "$wine" regsvr32 /s "$dll"
-mirror_classes_to_machine "$wine" "$work"
+mirror_user_classes "$wine" "$work"
 
 cleanup() {
     remove_machine_classes "$wine"
@@ -35,14 +35,10 @@ for client in "$@"; do
         LC_ALL=zh_CN.UTF-8 "$wine" "$client" || { echo "FAILED: $client"; status=1; }
         ;;
     *)
-        # A Windows path: cscript would take "/work/..." for a switch.
-        script=$("$wine" winepath -w "$client" 2>/dev/null | tr -d '\r')
-        "$wine" cscript //nologo "$script" | tr -d '\r' > "$work/out" 2>&1 || true
+        ok=0
+        run_script_client "$wine" "$client" "$work/out" || ok=1
         cat "$work/out"
-        if [ "$(tail -n 1 "$work/out")" != "ok" ]; then
-            echo "FAILED: $client"
-            status=1
-        fi
+        [ $ok -eq 0 ] || { echo "FAILED: $client"; status=1; }
         ;;
     esac
 done
