@@ -17,8 +17,7 @@ void PinRegisteredModule() {
     // The module the user's registration names, or the machine's.
     cli::InprocServerLocation location;
     std::string message;
-    if (FAILED(cli::FindInprocServer(module::kSSOLoginCtrlProgId, &location, &message)))
-        return;
+    if (FAILED(cli::FindInprocServer(module::kSSOLoginCtrlProgId, &location, &message))) return;
     auto module = std::make_unique<cli::InprocModule>();
     if (SUCCEEDED(module->Load(location.module_path, &message))) pinned = std::move(module);
 }
