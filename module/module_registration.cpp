@@ -64,11 +64,10 @@ bool SamePath(std::string_view a, std::string_view b) {
 
 // The keys of this module's own registry view, when the other bitness's
 // module stays registered: this platform's key of the type library, the
-// interface keys and the control's class key (both redirected per view on
-// 64-bit Windows 7 and later), the class key only while it names this module
-// (where one class key serves both views, as under Wine, it belongs to the
-// module registered last). Null when no other platform's module is
-// registered.
+// interface keys and the control's class key, the class key only while it
+// names this module (where one class key serves both views, as under Wine
+// without a Wow6432Node key, it belongs to the module registered last).
+// Null when no other platform's module is registered.
 std::unique_ptr<OwnViewRegistry> OtherModuleKeepsShared(const Registrar& registrar,
                                                         RegistrarRegistry& registry) {
     const ReplacementMap& variables = registrar.replacements();
@@ -81,19 +80,28 @@ std::unique_ptr<OwnViewRegistry> OtherModuleKeepsShared(const Registrar& registr
         other = other || (platform->second != name &&
                           registry.KeyExists(RegistryRoot::kCurrentUser, platforms + name) == S_OK);
     if (!other) return nullptr;
-    std::vector<std::string> own{platforms + platform->second};
-    const com::LibraryDescription& library = idl::kCorvoSSOLoginLib;
-    for (uint32_t i = 0; i < library.interface_count; ++i)
-        own.push_back("Software\\Classes\\Interface\\" + GuidToAscii(*library.interfaces[i]->iid));
-    const std::string clsid = "Software\\Classes\\CLSID\\" + GuidToAscii(CLSID_SSOLoginCtrl);
+    ModuleViewKeys keys = ViewKeysOfPlatform(platform->second);
+    std::vector<std::string> own = std::move(keys.interface_keys);
+    own.push_back(std::move(keys.library_platform_key));
     std::string server;
-    (void)registry.GetStringValue(RegistryRoot::kCurrentUser, clsid + "\\InprocServer32", "",
-                                  &server);
-    if (server.empty() || SamePath(server, module->second)) own.push_back(clsid);
+    (void)registry.GetStringValue(RegistryRoot::kCurrentUser, keys.class_key + "\\InprocServer32",
+                                  "", &server);
+    if (server.empty() || SamePath(server, module->second)) own.push_back(keys.class_key);
     return std::make_unique<OwnViewRegistry>(registry, std::move(own));
 }
 
 }  // namespace
+
+ModuleViewKeys ViewKeysOfPlatform(std::string_view platform) {
+    ModuleViewKeys keys;
+    keys.class_key = "Software\\Classes\\CLSID\\" + GuidToAscii(CLSID_SSOLoginCtrl);
+    const com::LibraryDescription& library = idl::kCorvoSSOLoginLib;
+    for (uint32_t i = 0; i < library.interface_count; ++i)
+        keys.interface_keys.push_back("Software\\Classes\\Interface\\" +
+                                      GuidToAscii(*library.interfaces[i]->iid));
+    keys.library_platform_key = TypeLibraryVersionKey() + "\\0\\" + std::string(platform);
+    return keys;
+}
 
 HRESULT RegisterModule(std::string_view module_path, RegistrarRegistry& registry,
                        RegistrarError* error, const platform::TypeLibraryIdentity* library) {

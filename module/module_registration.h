@@ -16,6 +16,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "module/registrar.h"
 #include "platform/registry_store.h"
@@ -25,6 +26,20 @@ namespace corvo::module {
 
 // The module's AppID, the registrar's %APPID%.
 inline constexpr char kAppId[] = "{B88AEC8F-38BB-4c82-8172-9E0263A58920}";
+
+// The keys below HKCU of one bitness's module ("Software\\Classes\\..."), when
+// a user has both registered on 64-bit Windows. The class key and the
+// interface keys are in each registry view apart (Windows 7 and later
+// redirect them for 32-bit programs); the type library's key of the
+// platform lies in the type library's key, which both views share. Every
+// other key (ProgIDs, AppID, the library's version key and its values) is
+// shared and the same for both modules.
+struct ModuleViewKeys {
+    std::string class_key;
+    std::vector<std::string> interface_keys;
+    std::string library_platform_key;  // ...\1.0\0\<platform>
+};
+ModuleViewKeys ViewKeysOfPlatform(std::string_view platform);
 
 // `library`: see AddTypeLibraryReplacements (installers' rows give it).
 HRESULT RegisterModule(std::string_view module_path, RegistrarRegistry& registry,

@@ -7,20 +7,19 @@ char Fold(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// `path` is `key` or lies below it.
-bool AtOrBelow(std::string_view path, std::string_view key) {
+}  // namespace
+
+bool IsAtOrBelow(std::string_view path, std::string_view key) {
     if (path.size() < key.size()) return false;
     for (size_t i = 0; i < key.size(); ++i)
         if (Fold(path[i]) != Fold(key[i])) return false;
     return path.size() == key.size() || path[key.size()] == '\\';
 }
 
-}  // namespace
-
 bool OwnViewRegistry::Owns(RegistryRoot root, std::string_view path) const {
     if (root != RegistryRoot::kCurrentUser) return false;
     for (const std::string& key : own_keys_)
-        if (AtOrBelow(path, key)) return true;
+        if (IsAtOrBelow(path, key)) return true;
     return false;
 }
 

@@ -19,6 +19,10 @@
 
 namespace corvo::module {
 
+// `path` is `key` or lies below it (both below one root), with ASCII case
+// folding as the registry compares key names.
+bool IsAtOrBelow(std::string_view path, std::string_view key);
+
 class OwnViewRegistry final : public RegistrarRegistry {
   public:
     // `own_keys`: paths below HKCU (e.g. "Software\\Classes\\CLSID\\{...}"),
