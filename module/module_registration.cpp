@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "corvo_sso_login_dispatch.h"
+#include "module/ascii_case.h"
 #include "module/class_table.h"
 #include "module/own_view_registry.h"
 #include "module/registrar_store_registry.h"
@@ -52,16 +53,6 @@ std::string TypeLibraryVersionKey() {
            std::to_string(library.major_version) + "." + std::to_string(library.minor_version);
 }
 
-// Module paths compare as Windows compares file names here: ASCII letters
-// without case.
-bool SamePath(std::string_view a, std::string_view b) {
-    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
-    return true;
-}
-
 // The keys of this module's own registry view, when the other bitness's
 // module stays registered: this platform's key of the type library, the
 // interface keys and the control's class key, the class key only while it
@@ -86,7 +77,10 @@ std::unique_ptr<OwnViewRegistry> OtherModuleKeepsShared(const Registrar& registr
     std::string server;
     (void)registry.GetStringValue(RegistryRoot::kCurrentUser, keys.class_key + "\\InprocServer32",
                                   "", &server);
-    if (server.empty() || SamePath(server, module->second)) own.push_back(keys.class_key);
+    // Module paths compare as Windows compares file names here: ASCII letters
+    // without case.
+    if (server.empty() || EqualsIgnoreAsciiCase(server, module->second))
+        own.push_back(keys.class_key);
     return std::make_unique<OwnViewRegistry>(registry, std::move(own));
 }
 

@@ -1,19 +1,12 @@
 #include "module/own_view_registry.h"
 
+#include "module/ascii_case.h"
+
 namespace corvo::module {
-namespace {
-
-char Fold(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
 
 bool IsAtOrBelow(std::string_view path, std::string_view key) {
-    if (path.size() < key.size()) return false;
-    for (size_t i = 0; i < key.size(); ++i)
-        if (Fold(path[i]) != Fold(key[i])) return false;
-    return path.size() == key.size() || path[key.size()] == '\\';
+    return path.size() >= key.size() && EqualsIgnoreAsciiCase(path.substr(0, key.size()), key) &&
+           (path.size() == key.size() || path[key.size()] == '\\');
 }
 
 bool OwnViewRegistry::Owns(RegistryRoot root, std::string_view path) const {

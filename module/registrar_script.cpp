@@ -2,23 +2,14 @@
 
 #include <utility>
 
+#include "module/ascii_case.h"
+
 namespace corvo::module {
 
 namespace {
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 struct Token {
@@ -29,7 +20,7 @@ struct Token {
 
     bool IsPunct(std::string_view p) const { return kind == Kind::kWord && raw == p; }
     bool IsKeyword(std::string_view k) const {
-        return kind == Kind::kWord && EqualsIgnoreCase(raw, k);
+        return kind == Kind::kWord && EqualsIgnoreAsciiCase(raw, k);
     }
     bool IsName() const {
         return kind == Kind::kString ||
