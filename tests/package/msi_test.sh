@@ -44,7 +44,8 @@ failures=0
 ok() { printf 'ok   %s\n' "$*"; }
 fail() { printf 'FAIL %s\n' "$*"; failures=$((failures + 1)); }
 wine() { "$loader" "$@" </dev/null; }
-windows_path() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# windows_path FILE [LOADER]: FILE as that loader's programs name it.
+windows_path() { "${2:-$loader}" winepath -w "$1" 2>/dev/null </dev/null | tr -d '\r'; }
 
 "$root/scripts/wine-prefix.sh" setup "$WINEPREFIX" >/dev/null || { echo "FAIL: no Wine prefix"; exit 1; }
 local_app=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
@@ -111,7 +112,7 @@ grep -q InprocServer32 "$work/expected" && grep -q NativeMessagingHosts "$work/e
 wine regsvr32 /s /u "$build/module/CorvoSSOLogin.dll" >/dev/null 2>&1
 wine "$build/tools/corvo-sso.exe" browser uninstall >/dev/null 2>&1
 if [ "$arch" = x64 ]; then
-    build32_dll=$("$wine32" winepath -w "$build32/module/CorvoSSOLogin.dll" 2>/dev/null </dev/null | tr -d '\r')
+    build32_dll=$(windows_path "$build32/module/CorvoSSOLogin.dll" "$wine32")
     "$wine32" regsvr32 /s "$build32/module/CorvoSSOLogin.dll" </dev/null >/dev/null 2>&1
     dump "" "$build32_dll" |
         sed 's/^\[HKEY_CURRENT_USER\\Software\\Classes\\\(CLSID\|Interface\)\\/[HKEY_CURRENT_USER\\Software\\Classes\\Wow6432Node\\\1\\/' \
